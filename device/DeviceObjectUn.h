@@ -1,0 +1,68 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "CommonProcUn.h"
+#include "Frames.h"
+
+// The byte-level half of the device link: the serial port, the receive and transmit buffers, and
+// the worker thread whose body a subclass supplies. Every call runs on the thread that makes it;
+// who may touch the port is settled by the subclass's listening handshake.
+class TDeviceObject {
+ public:
+  enum class TBuffer { Receive, Transmit };
+
+  explicit TDeviceObject(TLinkEnv env = TLinkEnv());
+  virtual ~TDeviceObject();
+  TDeviceObject(const TDeviceObject&) = delete;
+  TDeviceObject& operator=(const TDeviceObject&) = delete;
+
+  bool ClosePort();
+  void ClearBuffer(TBuffer which);
+  bool GetInputCount(std::uint32_t& count);
+  // Reads exactly n queued bytes behind the received ones. Refused, reading nothing, when they
+  // would not fit. Bytes that a short read did deliver are kept, but the call still fails.
+  bool ReadInput(std::uint32_t n);
+  bool DrainInput();
+  bool WriteText(const std::string& text);
+  // Waits until target bytes are queued, the queue stalls for stallLimit checks, or timeoutMs
+  // passes; target becomes the number queued. False when the time ran out or the port failed.
+  bool WaitForInput(std::uint32_t& target, std::uint32_t timeoutMs, std::uint32_t stallLimit);
+
+  // Starts the thread the first time; later calls do nothing.
+  void Resume();
+  bool Terminated() const { return terminated_.load(); }
+
+  std::uint32_t RxCount() const;
+
+  TStringList Settings;
+  TPortHandle PortHandle;
+  std::atomic<bool> Connected{false};
+  TMyComPortParams PortParams;
+
+ protected:
+  virtual void Execute() = 0;
+  // Asks the thread to end and waits for it, letting GUI events run meanwhile so a thread that is
+  // handing an event to the GUI can finish. Subclasses call it first in their destructor.
+  void StopThread();
+  // True on the object's own thread.
+  static bool InOwnThread();
+
+  const TLinkEnv Env;
+  TByteBuffer TxBuffer{};
+  // The receive buffer may be filled from the GUI thread (the emulator) while the loop reads it;
+  // both go through RxMutex so no thread ever sees half a frame.
+  mutable std::mutex RxMutex;
+  TByteBuffer RxBuffer{};
+  std::uint32_t RxCountValue = 0;
+
+ private:
+  std::atomic<bool> terminated_{false};
+  std::atomic<bool> finished_{false};
+  std::thread thread_;
+  std::once_flag started_;
+};

@@ -1,0 +1,233 @@
+#include "KVZDeviceUn.h"
+
+#include <exception>
+#include <thread>
+
+#include "DirUn.h"
+#include "TextFile.h"
+
+namespace {
+
+const char kSettingsFile[] = "kvzport.ini";
+constexpr std::chrono::milliseconds kLoopPause(10);
+constexpr std::chrono::seconds kStopWait(1);
+constexpr std::uint32_t kRequestTimeoutMs = 100;
+constexpr std::uint32_t kNoStallLimit = 0xFFFFFFFF;
+
+}  // namespace
+
+TKVZDevice::TKVZDevice(TLinkEnv env) : TDeviceObject(std::move(env)) {
+  bool loaded = false;
+  try {
+    loaded = LoadPortParams(Settings, WorkDir + kSettingsFile, PortParams);
+  } catch (const TFileError& e) {
+    // An unreadable settings file must not stop the program; say so and start as on a first run.
+    GuiLink().ReportError(e.what());
+    PortParams.PortName = "COM1";
+  }
+  if (!loaded) {
+    PortParams.BaudRate = 921600;
+    PortParams.ByteSize = 8;
+    PortParams.Parity = 0;
+    PortParams.StopBits = 0;
+  }
+}
+
+TKVZDevice::~TKVZDevice() {
+  StopThread();
+}
+
+void TKVZDevice::SaveSettings() {
+  SavePortParams(Settings, WorkDir + kSettingsFile, PortParams, true);
+}
+
+bool TKVZDevice::TryPort(const std::string& portName, TProgressBar* progress) {
+  const int position = progress != nullptr ? progress->Position() : 0;
+  const int maximum = progress != nullptr ? progress->Maximum() : 0;
+  PortParams.PortName = portName;
+  bool ok = OpenComPort(PortParams, PortHandle, progress, Env);
+  if (progress != nullptr) {
+    progress->SetMaximum(maximum);
+    progress->SetPosition(position);
+  }
+  if (ok) ok = ReadVersion();
+  if (ok) return true;
+  ClosePort();
+  return false;
+}
+
+bool TKVZDevice::Connect(const TStringList& portNames, TProgressBar* progress,
+                         TStageTarget* stageTarget) {
+  if (Connected.load() && !ClosePort()) return false;
+  Connected.store(false);
+  if (progress != nullptr) {
+    progress->SetVisible(true);
+    progress->SetPosition(0);
+    progress->SetMaximum(static_cast<int>(portNames.size()) + 1);
+  }
+  const auto step = [progress] {
+    if (progress != nullptr) progress->SetPosition(progress->Position() + 1);
+  };
+
+  const std::string defaultPort = PortParams.PortName;
+  ShowStage("Подключение к порту по умолчанию...", stageTarget);
+  bool ok = TryPort(defaultPort, progress);
+  step();
+  for (std::size_t i = 0; !ok && i < portNames.size(); ++i) {
+    ShowStage("Подключение к порту " + portNames[i] + "...", stageTarget);
+    ok = TryPort(portNames[i], progress);
+    step();
+  }
+  if (ok)
+    Connected.store(true);
+  else
+    PortParams.PortName = defaultPort;
+
+  if (progress != nullptr) {
+    progress->SetPosition(progress->Maximum());
+    progress->SetVisible(false);
+  }
+  if (Connected.load()) {
+    SaveSettings();
+    Resume();
+  }
+  return Connected.load();
+}
+
+void TKVZDevice::StartListening() {
+  Listening.store(true);
+}
+
+bool TKVZDevice::StopListening() {
+  Listening.store(false);
+  if (Idle.load()) return true;
+  std::unique_lock lock(idleMutex_);
+  return idleSet_.wait_for(lock, kStopWait, [this] { return Idle.load(); });
+}
+
+void TKVZDevice::SetIdle() {
+  if (Idle.load()) return;
+  {
+    std::lock_guard lock(idleMutex_);
+    Idle.store(true);
+  }
+  idleSet_.notify_all();
+}
+
+void TKVZDevice::Execute() {
+  while (!Terminated()) {
+    if (!Listening.load()) {
+      SetIdle();
+      std::this_thread::sleep_for(kLoopPause);
+      continue;
+    }
+    Idle.store(false);
+    // StopListening may have cleared Listening after the check above and seen Idle still set; in
+    // that case the port is the GUI thread's again and must not be touched.
+    if (!Listening.load()) continue;
+    PollInput();
+    if (ExtractFrame()) DispatchFrame();
+    // Waiting on the port rather than sleeping puts a frame on screen as soon as it is complete.
+    if (PortHandle)
+      PortHandle->WaitForInput(kLoopPause);
+    else
+      std::this_thread::sleep_for(kLoopPause);
+  }
+}
+
+void TKVZDevice::PollInput() {
+  std::uint32_t count = 0;
+  if (GetInputCount(count) && count > 0) ReadInput(count);
+}
+
+void TKVZDevice::RaiseEvent(const TEvent& handler) {
+  if (!handler) return;
+  if (!InOwnThread()) {
+    handler(*this);
+    return;
+  }
+  // A handler's error must not end the listening thread: it goes to the program's error handler
+  // and the loop listens on.
+  GuiLink().RunOnGuiThread([this, &handler] {
+    try {
+      handler(*this);
+    } catch (const std::exception& e) {
+      GuiLink().ReportError(e.what());
+    } catch (...) {
+      GuiLink().ReportError("Неизвестная ошибка");
+    }
+  });
+}
+
+bool TKVZDevice::ExtractFrame() {
+  std::lock_guard lock(RxMutex);
+  return ::ExtractFrame(RxBuffer, RxCountValue, Frame);
+}
+
+bool TKVZDevice::Request(const std::string& command, std::uint32_t replyLength) {
+  if (!Idle.load()) return false;
+  std::uint32_t wanted = 0;
+  for (int attempt = 1;; ++attempt) {
+    if (!DrainInput() || !WriteText(command)) return false;
+    wanted = replyLength;
+    if (WaitForInput(wanted, kRequestTimeoutMs, kNoStallLimit)) break;
+    if (attempt == 2) return false;
+  }
+  return ReadInput(wanted) && ExtractFrame();
+}
+
+bool TKVZDevice::ReadVersion() {
+  if (!Request("V", kLongFrameLength)) return false;
+  const std::string identity(Frame.begin() + 4, Frame.begin() + 12);
+  if (identity.rfind("KVZ03", 0) != 0) return false;
+  DeviceVersion = identity;
+  return true;
+}
+
+bool TKVZDevice::RequestReady() {
+  if (!Request("R", kShortFrameLength)) return false;
+  Mode.store(static_cast<char>(Frame[5]));
+  RaiseEvent(OnMode);
+  return Frame[4] == '1';
+}
+
+void TKVZDevice::DispatchFrame() {
+  switch (Frame[4]) {
+    case 'M':
+      Mode.store(static_cast<char>(Frame[5]));
+      RaiseEvent(OnMode);
+      break;
+    case 'W':
+      Mode.store(static_cast<char>(Frame[11]));
+      RaiseEvent(OnMode);
+      ResultCode.store(static_cast<char>(Frame[10]));
+      U1.store(ReadInt16(Frame, 6));
+      U2.store(ReadInt16(Frame, 8));
+      RaiseEvent(OnWorkResult);
+      break;
+    default:
+      break;
+  }
+}
+
+template <typename Build>
+void TKVZDevice::PutFrame(Build build) {
+  std::lock_guard lock(RxMutex);
+  RxCountValue = static_cast<std::uint32_t>(build(RxBuffer));
+}
+
+void TKVZDevice::PutModeFrame(char mode) {
+  PutFrame([mode](TByteBuffer& rx) { return BuildModeFrame(rx, mode); });
+}
+
+void TKVZDevice::PutWorkFrame(std::int16_t u1, std::int16_t u2, char code, char mode) {
+  PutFrame([=](TByteBuffer& rx) { return BuildWorkFrame(rx, u1, u2, code, mode); });
+}
+
+void TKVZDevice::PutVersionFrame() {
+  PutFrame(BuildVersionFrame);
+}
+
+void TKVZDevice::PutReadyFrame() {
+  PutFrame(BuildReadyFrame);
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+
+#include "DeviceObjectUn.h"
+#include "ResultNames.h"
+
+// The one object through which the program deals with the detector: the connection search, the
+// two requests, and the listening thread that turns the detector's frames into events.
+//
+// Handover: the GUI thread owns the port and the buffers while Idle is set; the loop owns them
+// from StartListening until StopListening has returned true. Events raised by the loop run on the
+// GUI thread while the loop waits, so handlers read consistent values.
+class TKVZDevice : public TDeviceObject {
+ public:
+  using TEvent = std::function<void(TKVZDevice&)>;
+
+  explicit TKVZDevice(TLinkEnv env = TLinkEnv());
+  ~TKVZDevice() override;
+
+  void SaveSettings();
+  bool TryPort(const std::string& portName, TProgressBar* progress);
+  bool Connect(const TStringList& portNames, TProgressBar* progress, TStageTarget* stageTarget);
+  void StartListening();
+  bool StopListening();
+
+  bool ExtractFrame();
+  bool Request(const std::string& command, std::uint32_t replyLength);
+  bool ReadVersion();
+  bool RequestReady();
+  void DispatchFrame();
+
+  // Each replaces the receive buffer with one frame as the detector would have sent it.
+  void PutModeFrame(char mode);
+  void PutWorkFrame(std::int16_t u1, std::int16_t u2, char code, char mode);
+  void PutVersionFrame();
+  void PutReadyFrame();
+
+  std::atomic<bool> Listening{false};
+  std::atomic<bool> Idle{true};
+  TByteBuffer Frame{};
+  TEvent OnMode;
+  TEvent OnWorkResult;
+  std::atomic<char> Mode{0};
+  std::atomic<char> ResultCode{0};
+  std::atomic<std::int16_t> U1{0};
+  std::atomic<std::int16_t> U2{0};
+  const TResultNames ResultNames;
+  std::string DeviceVersion;
+
+ protected:
+  void Execute() override;
+
+ private:
+  void RaiseEvent(const TEvent& handler);
+  void PollInput();
+  void SetIdle();
+  template <typename Build>
+  void PutFrame(Build build);
+
+  std::mutex idleMutex_;
+  std::condition_variable idleSet_;
+};

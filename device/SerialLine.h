@@ -1,0 +1,40 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+struct TMyComPortParams;
+
+// One open serial port. The operating system's serial API lives behind this interface, one whole
+// file per system (SerialPosix.cpp, SerialWin32.cpp).
+class TSerialLine {
+ public:
+  virtual ~TSerialLine() = default;
+  // Closes the port; false when the system reports a failure. Called once, before destruction.
+  virtual bool Close() = 0;
+  // Sets speed, data bits, parity and stop bits, makes reads return at once with whatever is
+  // queued, and discards both queues.
+  virtual bool Configure(const TMyComPortParams& params) = 0;
+  // Bytes waiting in the input queue. False when the port reports an error (a line error, a
+  // vanished device); the error state is cleared by asking.
+  virtual bool InputCount(std::uint32_t& count) = 0;
+  // Reads at most size bytes without blocking; returns the number read, or -1 on failure.
+  virtual long Read(std::uint8_t* data, std::size_t size) = 0;
+  // True only when every byte was written.
+  virtual bool Write(const std::uint8_t* data, std::size_t size) = 0;
+  // Blocks until input is queued or timeout has passed. Never returns early because the line hung
+  // up or failed, so a caller that loops on it cannot spin.
+  virtual void WaitForInput(std::chrono::milliseconds timeout) = 0;
+};
+
+using TPortHandle = std::unique_ptr<TSerialLine>;
+
+// One attempt to open the named port exclusively; null on failure. A name with a path separator
+// is taken as a path; otherwise the system's naming applies (COM3, ttyUSB0).
+TPortHandle OpenSerialLine(const std::string& portName);
+
+using TLineOpener = std::function<TPortHandle(const std::string& portName)>;

@@ -1,0 +1,64 @@
+#include "TextFile.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+#include "Platform.h"
+
+namespace {
+
+std::filesystem::path PathOf(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+}  // namespace
+
+bool FileExists(const std::string& fileName) {
+  std::error_code ec;
+  return std::filesystem::is_regular_file(PathOf(fileName), ec);
+}
+
+std::vector<std::string> ReadTextLines(const std::string& fileName) {
+  std::ifstream in(PathOf(fileName), std::ios::binary);
+  if (!in) throw TFileError("Не удалось открыть файл \"" + fileName + "\"");
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) throw TFileError("Не удалось прочитать файл \"" + fileName + "\"");
+
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] != '\r' && bytes[i] != '\n') continue;
+    lines.push_back(Cp1251ToUtf8(std::string_view(bytes).substr(start, i - start)));
+    if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (start < bytes.size()) lines.push_back(Cp1251ToUtf8(std::string_view(bytes).substr(start)));
+  return lines;
+}
+
+void WriteTextLines(const std::string& fileName, const std::vector<std::string>& lines) {
+  std::string bytes;
+  for (const std::string& line : lines) bytes += Utf8ToCp1251(line) + "\r\n";
+
+  const std::string temporary = fileName + ".tmp";
+  const TFileError failure("Не удалось записать файл \"" + fileName + "\"");
+  {
+    std::ofstream out(PathOf(temporary), std::ios::binary | std::ios::trunc);
+    if (!out) throw failure;
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.flush();
+    if (!out) {
+      out.close();
+      std::error_code ec;
+      std::filesystem::remove(PathOf(temporary), ec);
+      throw failure;
+    }
+  }
+  if (!ReplaceFileWith(temporary, fileName)) {
+    std::error_code ec;
+    std::filesystem::remove(PathOf(temporary), ec);
+    throw failure;
+  }
+}

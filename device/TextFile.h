@@ -1,0 +1,20 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// The program's files: plain text in Windows-1251, one entry per line, lines ended by CR LF.
+// Entries in memory are UTF-8.
+
+class TFileError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+bool FileExists(const std::string& fileName);
+// Accepts CR LF, LF or CR line ends. Throws TFileError when the file cannot be read.
+std::vector<std::string> ReadTextLines(const std::string& fileName);
+// Replaces the file in one step through a temporary file beside it, so a crash or a full disk
+// never leaves a truncated file. Throws TFileError when it cannot be written.
+void WriteTextLines(const std::string& fileName, const std::vector<std::string>& lines);

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the tests and the extra CI stages need.
+# Safe to run again: apt-get skips what is already there.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake ninja-build g++ clang clang-format pkg-config
+  # tests and benchmarks
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  # sanitizers and libFuzzer runtimes for clang
+  libclang-rt-14-dev
+  # the program
+  qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-translations-l10n
+  libgl-dev fonts-liberation fonts-wine
+  # looking at windows and printed pages without a display
+  xvfb xauth poppler-utils
+  # the Windows device link: cross compiler and Wine to run its tests
+  g++-mingw-w64-x86-64-posix wine wine64
+)
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  as_root apt-get update -qq
+  as_root apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

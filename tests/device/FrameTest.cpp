@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "Frames.h"
+#include "ResultNames.h"
+
+namespace {
+
+struct ExtractCase {
+  const char* name;
+  std::string received;
+  bool extracted;
+  std::string frame;  // expected frame when extracted
+  std::string left;   // what stays in the buffer
+};
+
+std::string Bytes(const TByteBuffer& buffer, std::size_t n) {
+  return std::string(reinterpret_cast<const char*>(buffer.data()), n);
+}
+
+void PrintTo(const ExtractCase& row, std::ostream* os) {
+  *os << row.name;
+}
+
+class ExtractFrameTest : public testing::TestWithParam<ExtractCase> {};
+
+TEST_P(ExtractFrameTest, CutsTheLastCompleteFrame) {
+  const ExtractCase& c = GetParam();
+  TByteBuffer rx{};
+  TByteBuffer frame{};
+  frame.fill(0xAA);
+  std::memcpy(rx.data(), c.received.data(), c.received.size());
+  auto count = static_cast<std::uint32_t>(c.received.size());
+
+  EXPECT_EQ(ExtractFrame(rx, count, frame), c.extracted);
+  const std::string expectedFrame = c.extracted ? c.frame : "";
+  EXPECT_EQ(Bytes(frame, expectedFrame.size()), expectedFrame);
+  for (std::size_t i = expectedFrame.size(); i < kBufferSize; ++i) ASSERT_EQ(frame[i], 0) << i;
+  EXPECT_EQ(count, c.left.size());
+  EXPECT_EQ(Bytes(rx, count), c.left);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ExtractFrameTest,
+    testing::Values(
+        ExtractCase{"Empty", "", false, "", ""},
+        ExtractCase{"ShorterThanAMarker", "[$%", false, "", "[$%"},
+        ExtractCase{"StrayBytesBeforeAFrame", "xy[$%]Me{#&}", true, "[$%]Me{#&}", ""},
+        ExtractCase{"OnlyTheLastOfTwoFrames", "[$%]Me{#&}[$%]Mr{#&}", true, "[$%]Mr{#&}", ""},
+        ExtractCase{"OpenStartMarkerBlocks", "[$%]Me{#&}[$%]W", false, "", "[$%]Me{#&}[$%]W"},
+        ExtractCase{"EndMarkerWithoutStart", "abc{#&}def", false, "", "abc{#&}def"},
+        ExtractCase{"EndBeforeStartDoesNotCount", "{#&}[$%]Me", false, "", "{#&}[$%]Me"},
+        ExtractCase{"BytesAfterTheFrameStay", "[$%]Mw{#&}[$%", true, "[$%]Mw{#&}", "[$%"},
+        ExtractCase{"MarkersBackToBack", "[$%]{#&}", true, "[$%]{#&}", ""},
+        ExtractCase{"LastEndMarkerAfterTheStart", "[$%]a{#&}b{#&}c", true, "[$%]a{#&}b{#&}", "c"}),
+    [](const testing::TestParamInfo<ExtractCase>& row) { return row.param.name; });
+
+TEST(ExtractFrameTest, FrameSplitAcrossReadsIsDeliveredOnceComplete) {
+  const std::string work("[$%]W\0\xf4\x01\x38\xff\x33y{#&}", 16);
+  TByteBuffer rx{};
+  TByteBuffer frame{};
+  std::uint32_t count = 0;
+  for (std::size_t split : {1u, 5u, 12u, 15u}) {
+    std::memcpy(rx.data(), work.data(), split);
+    count = static_cast<std::uint32_t>(split);
+    EXPECT_FALSE(ExtractFrame(rx, count, frame)) << split;
+    std::memcpy(rx.data() + count, work.data() + split, work.size() - split);
+    count = static_cast<std::uint32_t>(work.size());
+    ASSERT_TRUE(ExtractFrame(rx, count, frame)) << split;
+    EXPECT_EQ(Bytes(frame, 16), work);
+    EXPECT_EQ(ReadInt16(frame, 6), 500);
+    EXPECT_EQ(ReadInt16(frame, 8), -200);
+    EXPECT_EQ(count, 0u);
+  }
+}
+
+TEST(ExtractFrameTest, FullBufferEndingInAFrame) {
+  TByteBuffer rx{};
+  rx.fill('z');
+  const std::string mode = "[$%]Mc{#&}";
+  std::memcpy(rx.data() + kBufferSize - mode.size(), mode.data(), mode.size());
+  TByteBuffer frame{};
+  auto count = static_cast<std::uint32_t>(kBufferSize);
+  ASSERT_TRUE(ExtractFrame(rx, count, frame));
+  EXPECT_EQ(Bytes(frame, mode.size()), mode);
+  EXPECT_EQ(count, 0u);
+}
+
+TEST(FrameBuilderTest, BuildsFramesAsTheDetectorSendsThem) {
+  TByteBuffer out{};
+  out.fill(0x55);
+  EXPECT_EQ(Bytes(out, BuildModeFrame(out, 'e')), "[$%]Me{#&}");
+  EXPECT_EQ(out[10], 0);
+  EXPECT_EQ(Bytes(out, BuildWorkFrame(out, 500, -200, '\xff', 'y')),
+            std::string("[$%]W\0\xf4\x01\x38\xff\xffy{#&}", 16));
+  EXPECT_EQ(Bytes(out, BuildWorkFrame(out, -32768, 32767, '0', 'e')),
+            std::string("[$%]W\0\x00\x80\xff\x7f\x30\x65{#&}", 16));
+  EXPECT_EQ(Bytes(out, BuildVersionFrame(out)), "[$%]KVZ03001{#&}");
+  EXPECT_EQ(Bytes(out, BuildReadyFrame(out)), "[$%]1e{#&}");
+}
+
+TEST(ResultNamesTest, TableLookupsByCodeByte) {
+  const TResultNames names;
+  ASSERT_EQ(names.Count(), 14);
+  const struct {
+    char code;
+    int position;
+    const char* value;
+  } cases[] = {
+      {'0', 0, "сплав не опознан"},
+      {'3', 3, "Золото 585 пробы (14kt, стандарт)"},
+      {':', 10, "Белое золото"},
+      {';', 11, "Платина и сплавы"},
+      {'\xfe', 12, "повторите тест"},
+      {'\xff', 13, "не драгметалл"},
+      {'\xdf', 13, "не драгметалл"},  // capital Я: names are compared without regard to case
+      {'<', -1, ""},
+      {'\0', -1, ""},
+      {'A', -1, ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(names.IndexOfName(c.code), c.position) << int(static_cast<unsigned char>(c.code));
+    EXPECT_EQ(names.Value(c.code), c.value);
+  }
+  EXPECT_EQ(names.Entry(0), "0=сплав не опознан");
+  EXPECT_EQ(names.Entry(13), "я=не драгметалл");
+}
+
+}  // namespace

@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "CommonProcUn.h"
+#include "DirUn.h"
+#include "FakeGui.h"
+#include "KVZDeviceUn.h"
+#include "TempDir.h"
+#include "TextFile.h"
+
+namespace {
+
+struct LoadCase {
+  const char* name;
+  std::optional<std::string> file;
+  TMyComPortParams expected;
+  bool result;
+};
+
+void PrintTo(const LoadCase& row, std::ostream* os) {
+  *os << row.name;
+}
+
+class LoadPortParamsTest : public testing::TestWithParam<LoadCase> {};
+
+TEST_P(LoadPortParamsTest, ReadsFieldsWithFallbacks) {
+  const LoadCase& c = GetParam();
+  TempDir dir;
+  if (c.file) dir.Write("kvzport.ini", *c.file);
+  TStringList list;
+  TMyComPortParams params{"junk", 1, 2, 3, 4};
+  EXPECT_EQ(LoadPortParams(list, dir.File("kvzport.ini"), params), c.result);
+  EXPECT_EQ(params.PortName, c.expected.PortName);
+  EXPECT_EQ(params.BaudRate, c.expected.BaudRate);
+  EXPECT_EQ(params.ByteSize, c.expected.ByteSize);
+  EXPECT_EQ(params.Parity, c.expected.Parity);
+  EXPECT_EQ(params.StopBits, c.expected.StopBits);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LoadPortParamsTest,
+    testing::Values(
+        LoadCase{"MissingFile", std::nullopt, {"COM1", 115200, 8, 0, 0}, false},
+        LoadCase{"FullFile",
+                 "COMName=COM3\r\nCOMSpeed=921600\r\nCOMByteSize=7\r\nCOMParity=2\r\n"
+                 "COMStopBits=2\r\n",
+                 {"COM3", 921600, 7, 2, 2},
+                 true},
+        LoadCase{"OnlyName", "COMName=COM7\r\n", {"COM7", 115200, 8, 0, 0}, true},
+        LoadCase{"EmptyFile", "", {"", 115200, 8, 0, 0}, true},
+        LoadCase{
+            "KeysIgnoreCase", "comname=COM2\r\ncomspeed=9600\r\n", {"COM2", 9600, 8, 0, 0}, true},
+        LoadCase{"BadNumbers",
+                 "COMSpeed=abc\r\nCOMParity=1x\r\nCOMStopBits=\r\n",
+                 {"", 115200, 8, 0, 0},
+                 true},
+        LoadCase{
+            "LowByteOnly", "COMByteSize=264\r\nCOMParity=-1\r\n", {"", 115200, 8, 255, 0}, true},
+        LoadCase{"NumberOutOfRange", "COMSpeed=99999999999\r\n", {"", 115200, 8, 0, 0}, true},
+        LoadCase{"FirstOfTwoWins", "COMName=COM5\nCOMName=COM6\n", {"COM5", 115200, 8, 0, 0}, true},
+        LoadCase{
+            "Windows1251Value", "COMName=\xcf\xee\xf0\xf2\r\n", {"Порт", 115200, 8, 0, 0}, true}),
+    [](const testing::TestParamInfo<LoadCase>& row) { return row.param.name; });
+
+class SettingsFileTest : public testing::Test {
+ protected:
+  FakeGui gui;
+  TempDir dir;
+  TStringList list;
+};
+
+TEST_F(SettingsFileTest, SaveWritesFiveCrLfLines) {
+  SavePortParams(list, dir.File("kvzport.ini"), {"COM3", 921600, 8, 0, 0}, true);
+  EXPECT_EQ(dir.Read("kvzport.ini"),
+            "COMName=COM3\r\nCOMSpeed=921600\r\nCOMByteSize=8\r\nCOMParity=0\r\nCOMStopBits=0\r\n");
+  EXPECT_TRUE(gui.messages.empty());
+}
+
+TEST_F(SettingsFileTest, SecondSaveWithClearFirstLeavesFiveLines) {
+  dir.Write("kvzport.ini", "COMName=COM9\r\nExtra=1\r\n");
+  TMyComPortParams params;
+  LoadPortParams(list, dir.File("kvzport.ini"), params);
+  SavePortParams(list, dir.File("kvzport.ini"), {"COM4", 115200, 8, 2, 0}, true);
+  SavePortParams(list, dir.File("kvzport.ini"), {"COM4", 115200, 8, 2, 0}, true);
+  EXPECT_EQ(ReadTextLines(dir.File("kvzport.ini")).size(), 5u);
+  SavePortParams(list, dir.File("kvzport.ini"), {"COM4", 115200, 8, 2, 0}, false);
+  EXPECT_EQ(ReadTextLines(dir.File("kvzport.ini")).size(), 10u);
+}
+
+TEST_F(SettingsFileTest, SavedFileLoadsBackInWindows1251) {
+  const TMyComPortParams saved{"Порт №1", 4294967295u, 5, 4, 1};
+  SavePortParams(list, dir.File("kvzport.ini"), saved, true);
+  EXPECT_NE(dir.Read("kvzport.ini").find("COMName=\xcf\xee\xf0\xf2 \xb9\x31\r\n"),
+            std::string::npos);
+  TMyComPortParams loaded;
+  EXPECT_TRUE(LoadPortParams(list, dir.File("kvzport.ini"), loaded));
+  EXPECT_EQ(loaded, saved);
+}
+
+TEST_F(SettingsFileTest, UnwritableFolderShowsTheErrorAndKeepsTheOldFile) {
+  SavePortParams(list, dir.File("missing/kvzport.ini"), {"COM3", 9600, 8, 0, 0}, true);
+  ASSERT_EQ(gui.messages.size(), 1u);
+  EXPECT_EQ(gui.messages[0].text, "Ошибка при записи настроек");
+  EXPECT_EQ(gui.messages[0].caption, " Ошибка");
+
+  // A file that cannot be replaced (a folder stands in its place) stays as it was, and no
+  // temporary file is left behind.
+  std::filesystem::create_directory(dir.File("kvzport.ini"));
+  SavePortParams(list, dir.File("kvzport.ini"), {"COM3", 9600, 8, 0, 0}, true);
+  EXPECT_EQ(gui.messages.size(), 2u);
+  EXPECT_TRUE(std::filesystem::is_directory(dir.File("kvzport.ini")));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("kvzport.ini.tmp")));
+}
+
+TEST_F(SettingsFileTest, DeviceObjectDefaultsDependOnWhetherTheFileExists) {
+  WorkDir = dir.Path();
+  {
+    TKVZDevice device;
+    EXPECT_EQ(device.PortParams, (TMyComPortParams{"COM1", 921600, 8, 0, 0}));
+  }
+  dir.Write("kvzport.ini", "COMName=COM7\r\n");
+  {
+    TKVZDevice device;
+    EXPECT_EQ(device.PortParams, (TMyComPortParams{"COM7", 115200, 8, 0, 0}));
+  }
+  EXPECT_TRUE(gui.messages.empty());
+  WorkDir.clear();
+}
+
+TEST(WorkDirTest, KeepsTheFolderWithOneTrailingSeparator) {
+  const struct {
+    const char* exe;
+    char separator;
+    const char* dir;
+  } cases[] = {
+      {"/opt/kvz03/KVZApp", '/', "/opt/kvz03/"},
+      {"/KVZApp", '/', "/"},
+      {"C:\\KVZApp.exe", '\\', "C:\\"},
+      {"C:\\Program Files\\KVZ\\KVZApp.exe", '\\', "C:\\Program Files\\KVZ\\"},
+      {"KVZApp.exe", '\\', "\\"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(WorkDirFromExePath(c.exe, c.separator), c.dir) << c.exe;
+}
+
+TEST(WorkDirTest, SetWorkDirsPointsAtTheTestExecutable) {
+  FakeGui gui;
+  EXPECT_TRUE(SetWorkDirs());
+  EXPECT_TRUE(FileExists(WorkDir + "device_tests")) << WorkDir;
+  EXPECT_TRUE(gui.messages.empty());
+  WorkDir.clear();
+}
+
+TEST(MessageTest, KindChoosesCaptionIconAndTopmost) {
+  const struct {
+    int kind;
+    const char* caption;
+    TMsgIcon icon;
+    bool topmost;
+  } cases[] = {
+      {1, " Ошибка", TMsgIcon::Error, true},
+      {2, " Информация", TMsgIcon::Information, true},
+      {3, " Предупреждение", TMsgIcon::Warning, true},
+      {0, " Сообщение", TMsgIcon::None, false},
+      {7, " Сообщение", TMsgIcon::None, false},
+  };
+  FakeGui gui;
+  for (const auto& c : cases) ShowMsg("текст", c.kind);
+  ASSERT_EQ(gui.messages.size(), std::size(cases));
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    EXPECT_EQ(gui.messages[i].text, "текст");
+    EXPECT_EQ(gui.messages[i].caption, cases[i].caption);
+    EXPECT_EQ(gui.messages[i].icon, cases[i].icon);
+    EXPECT_EQ(gui.messages[i].topmost, cases[i].topmost);
+  }
+}
+
+TEST(MessageTest, ShowStageIndentsTheTextAndLetsEventsRun) {
+  struct BrokenStage : TStageTarget {
+    void SetText(const std::string&) override { throw std::runtime_error("gone"); }
+  };
+  FakeGui gui;
+  FakeStage stage;
+  BrokenStage broken;
+  EXPECT_TRUE(ShowStage("Готов", &stage));
+  EXPECT_FALSE(ShowStage("Готов", &broken));
+  EXPECT_TRUE(ShowStage("Готов", nullptr));
+  EXPECT_EQ(stage.texts, std::vector<std::string>{"        Готов"});
+  EXPECT_EQ(gui.processEventsCalls, 3);
+}
+
+}  // namespace

@@ -1,0 +1,225 @@
+#include <gtest/gtest.h>
+#include <termios.h>
+
+#include <chrono>
+
+#include "DeviceObjectUn.h"
+#include "FakeClock.h"
+#include "FakeGui.h"
+#include "Pty.h"
+#include "ScriptedLine.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// The byte-level object on its own; the listening loop is not under test here.
+class LineDevice : public TDeviceObject {
+ public:
+  using TDeviceObject::TDeviceObject;
+  std::string Received() const {
+    std::lock_guard lock(RxMutex);
+    return std::string(reinterpret_cast<const char*>(RxBuffer.data()), RxCountValue);
+  }
+
+ protected:
+  void Execute() override {}
+};
+
+const TMyComPortParams kLine{"", 921600, 8, 0, 0};
+
+class TransportTest : public testing::Test {
+ protected:
+  // Opens the pty's slave end through the real serial layer.
+  void OpenPty(LineDevice& device, TMyComPortParams params = kLine) {
+    params.PortName = pty.SlavePath();
+    ASSERT_TRUE(OpenComPort(params, device.PortHandle, nullptr));
+  }
+
+  FakeGui gui;
+  Pty pty;
+};
+
+TEST_F(TransportTest, UnopenablePortCostsFiveAttemptsASecondApart) {
+  FakeClock clock;
+  int attempts = 0;
+  TLinkEnv env{[&](const std::string&) {
+                 ++attempts;
+                 return TPortHandle();
+               },
+               &clock};
+  FakeProgress progress;
+  LineDevice device(env);
+  EXPECT_FALSE(OpenComPort({"COM9", 921600, 8, 0, 0}, device.PortHandle, &progress, env));
+  EXPECT_EQ(attempts, 5);
+  EXPECT_EQ(clock.sleeps, std::vector<std::chrono::milliseconds>(5, 1000ms));
+  EXPECT_EQ(progress.maximum, 5);
+  EXPECT_EQ(progress.positions, (std::vector<int>{0, 1, 2, 3, 4, 5, 5}));
+  EXPECT_FALSE(device.PortHandle);
+}
+
+TEST_F(TransportTest, RealOpenRetryTakesFiveSeconds) {
+  LineDevice device;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(
+      OpenComPort({"/dev/kvz-test-no-such-port", 9600, 8, 0, 0}, device.PortHandle, nullptr));
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(elapsed, 5s);
+  EXPECT_LT(elapsed, 15s);
+}
+
+TEST_F(TransportTest, OpenStopsAtTheFirstSuccessAndClosesAnOpenHandleFirst) {
+  FakeClock clock;
+  LineScript script;
+  int attempts = 0;
+  TLinkEnv env{[&](const std::string&) -> TPortHandle {
+                 if (++attempts < 3) return nullptr;
+                 return std::make_unique<ScriptedLine>(script);
+               },
+               &clock};
+  LineDevice device(env);
+  ASSERT_TRUE(OpenComPort(kLine, device.PortHandle, nullptr, env));
+  EXPECT_EQ(attempts, 3);
+  EXPECT_EQ(clock.sleeps.size(), 2u);
+
+  // A handle that refuses to close stops the reopen before any attempt, and is gone afterwards.
+  script.closeFails = true;
+  EXPECT_FALSE(OpenComPort(kLine, device.PortHandle, nullptr, env));
+  EXPECT_EQ(attempts, 3);
+  EXPECT_FALSE(device.PortHandle);
+
+  // A line that cannot be configured stays open for the caller to close.
+  script.closeFails = false;
+  script.configureFails = true;
+  EXPECT_FALSE(OpenComPort(kLine, device.PortHandle, nullptr, env));
+  EXPECT_TRUE(device.PortHandle);
+  EXPECT_TRUE(device.ClosePort());
+  EXPECT_TRUE(device.ClosePort());
+}
+
+TEST_F(TransportTest, PortIsExclusiveUntilClosed) {
+  LineDevice first;
+  LineDevice second;
+  OpenPty(first);
+  EXPECT_FALSE(OpenSerialLine(pty.SlavePath()));
+  EXPECT_TRUE(first.ClosePort());
+  EXPECT_TRUE(OpenSerialLine(pty.SlavePath()));
+}
+
+TEST_F(TransportTest, NotATerminalIsNotAPort) {
+  EXPECT_FALSE(OpenSerialLine("/dev/null"));
+  EXPECT_FALSE(OpenSerialLine(""));
+}
+
+TEST_F(TransportTest, LineSettingsOutsideWhatTheLineCanDoAreRefused) {
+  const struct {
+    TMyComPortParams params;
+    bool ok;
+  } cases[] = {
+      {{"", 921600, 8, 0, 0}, true}, {{"", 110, 5, 1, 2}, true},    {{"", 115200, 7, 3, 0}, true},
+      {{"", 9600, 8, 4, 0}, true},   {{"", 12345, 8, 0, 0}, false}, {{"", 9600, 9, 0, 0}, false},
+      {{"", 9600, 8, 5, 0}, false},  {{"", 9600, 8, 0, 1}, false},
+  };
+  for (const auto& c : cases) {
+    LineDevice device;
+    TMyComPortParams params = c.params;
+    params.PortName = pty.SlavePath();
+    EXPECT_EQ(OpenComPort(params, device.PortHandle, nullptr), c.ok)
+        << params.BaudRate << " " << int(params.ByteSize) << " " << int(params.Parity) << " "
+        << int(params.StopBits);
+  }
+}
+
+TEST_F(TransportTest, EveryByteValuePassesUntouchedBothWays) {
+  LineDevice device;
+  OpenPty(device);
+  std::string all;
+  for (int b = 0; b < 256; ++b) all.push_back(static_cast<char>(b));
+  pty.Send(all);
+  std::uint32_t wanted = 256;
+  ASSERT_TRUE(device.WaitForInput(wanted, 1000, 0xFFFFFFFF));
+  ASSERT_TRUE(device.ReadInput(wanted));
+  EXPECT_EQ(device.Received(), all);
+
+  EXPECT_TRUE(device.WriteText(all));
+  EXPECT_EQ(pty.Receive(), all);
+}
+
+TEST_F(TransportTest, WaitForInputReportsWhatIsQueued) {
+  LineDevice device;
+  OpenPty(device);
+
+  pty.Send(std::string(20, 'a'));
+  std::uint32_t target = 16;
+  EXPECT_TRUE(device.WaitForInput(target, 1000, 0xFFFFFFFF));
+  EXPECT_EQ(target, 20u);
+  ASSERT_TRUE(device.DrainInput());
+  EXPECT_EQ(device.RxCount(), 0u);
+
+  pty.Send(std::string(10, 'b'));
+  target = 16;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(device.WaitForInput(target, 100, 0xFFFFFFFF));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 100ms);
+  EXPECT_EQ(target, 10u);
+
+  // A queue that stops growing ends the wait early when a stall limit is given.
+  target = 16;
+  EXPECT_TRUE(device.WaitForInput(target, 5000, 3));
+  EXPECT_EQ(target, 10u);
+}
+
+TEST_F(TransportTest, HangUpIsAnErrorNotAnEmptyQueue) {
+  LineDevice device;
+  OpenPty(device);
+  pty.Hangup();
+  std::uint32_t count = 99;
+  EXPECT_FALSE(device.GetInputCount(count));
+  std::uint32_t target = 16;
+  EXPECT_FALSE(device.WaitForInput(target, 1000, 0xFFFFFFFF));
+  EXPECT_EQ(target, 16u);
+  EXPECT_FALSE(device.DrainInput());
+}
+
+TEST(ScriptedTransportTest, LineErrorFailsCountWaitAndDrain) {
+  FakeGui gui;
+  LineScript script;
+  script.queued = "abc";
+  script.errorFlag = true;
+  LineDevice device;
+  device.PortHandle = std::make_unique<ScriptedLine>(script);
+  std::uint32_t target = 2;
+  EXPECT_FALSE(device.WaitForInput(target, 100, 0xFFFFFFFF));
+  EXPECT_EQ(target, 2u);
+  EXPECT_FALSE(device.DrainInput());
+  script.errorFlag = false;
+  EXPECT_TRUE(device.DrainInput());
+  EXPECT_EQ(script.queued, "");
+}
+
+TEST(ScriptedTransportTest, ReadInputRefusesAnOverflowAndKeepsShortReads) {
+  FakeGui gui;
+  LineScript script;
+  script.queued = std::string(200, 'x');
+  LineDevice device;
+  device.PortHandle = std::make_unique<ScriptedLine>(script);
+  ASSERT_TRUE(device.ReadInput(200));
+
+  script.queued = std::string(8000, 'y');
+  EXPECT_FALSE(device.ReadInput(8000));
+  EXPECT_EQ(device.RxCount(), 200u);
+  EXPECT_EQ(script.queued.size(), 8000u);
+  EXPECT_EQ(script.reads, 1);
+  EXPECT_TRUE(device.ReadInput(7892));
+  EXPECT_EQ(device.RxCount(), 8092u);
+  EXPECT_FALSE(device.ReadInput(1));
+
+  // Bytes that did arrive are kept even though the read came up short.
+  device.ClearBuffer(TDeviceObject::TBuffer::Receive);
+  script.queued = "[$%]Me";
+  script.readLimit = 6;
+  EXPECT_FALSE(device.ReadInput(10));
+  EXPECT_EQ(device.Received(), "[$%]Me");
+}
+
+}  // namespace
