@@ -6,6 +6,7 @@
 #include "DirUn.h"
 #include "FakeGui.h"
 #include "KVZDeviceUn.h"
+#include "Platform.h"
 #include "TempDir.h"
 #include "TextFile.h"
 
@@ -146,7 +147,8 @@ TEST(WorkDirTest, KeepsTheFolderWithOneTrailingSeparator) {
 TEST(WorkDirTest, SetWorkDirsPointsAtTheTestExecutable) {
   FakeGui gui;
   EXPECT_TRUE(SetWorkDirs());
-  EXPECT_TRUE(FileExists(WorkDir + "device_tests")) << WorkDir;
+  const char* exe = PathSeparator() == '\\' ? "device_tests.exe" : "device_tests";
+  EXPECT_TRUE(FileExists(WorkDir + exe)) << WorkDir;
   EXPECT_TRUE(gui.messages.empty());
   WorkDir.clear();
 }
