@@ -1,0 +1,107 @@
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+
+#include "CommonProcUn.h"
+#include "SerialLine.h"
+#include "Win32Text.h"
+
+namespace {
+
+class TWin32Line final : public TSerialLine {
+ public:
+  explicit TWin32Line(HANDLE handle) : handle_(handle) {}
+  ~TWin32Line() override {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+  }
+
+  bool Close() override {
+    const HANDLE handle = handle_;
+    handle_ = INVALID_HANDLE_VALUE;
+    return CloseHandle(handle) != FALSE;
+  }
+
+  bool Configure(const TMyComPortParams& params) override {
+    // Only the four line settings are ours; flow control and the rest stay as the port's driver
+    // or the user's control panel left them.
+    DCB dcb{};
+    dcb.DCBlength = sizeof(dcb);
+    if (!GetCommState(handle_, &dcb)) return false;
+    dcb.BaudRate = params.BaudRate;
+    dcb.ByteSize = params.ByteSize;
+    dcb.Parity = params.Parity;
+    dcb.StopBits = params.StopBits;
+    if (!SetCommState(handle_, &dcb)) return false;
+
+    // Reads must hand back at once whatever is queued; the waiting is done by the caller, which
+    // knows how long a reply may take.
+    COMMTIMEOUTS timeouts{};
+    if (!GetCommTimeouts(handle_, &timeouts)) return false;
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.ReadTotalTimeoutMultiplier = 0;
+    timeouts.ReadTotalTimeoutConstant = 0;
+    if (!SetCommTimeouts(handle_, &timeouts)) return false;
+    return PurgeComm(handle_, PURGE_TXCLEAR | PURGE_RXCLEAR) != FALSE;
+  }
+
+  bool InputCount(std::uint32_t& count) override {
+    DWORD errors = 0;
+    COMSTAT status{};
+    // A vanished device shows here as a failed call: reads keep succeeding with nothing.
+    if (!ClearCommError(handle_, &errors, &status) || errors != 0) return false;
+    count = status.cbInQue;
+    return true;
+  }
+
+  long Read(std::uint8_t* data, std::size_t size) override {
+    DWORD done = 0;
+    const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(size, MAXDWORD));
+    if (!ReadFile(handle_, data, wanted, &done, nullptr)) return -1;
+    return static_cast<long>(done);
+  }
+
+  bool Write(const std::uint8_t* data, std::size_t size) override {
+    if (size > MAXDWORD) return false;
+    DWORD done = 0;
+    return WriteFile(handle_, data, static_cast<DWORD>(size), &done, nullptr) && done == size;
+  }
+
+  void WaitForInput(std::chrono::milliseconds timeout) override {
+    // The handle is not overlapped, so there is nothing to block on with a time-out; looking at
+    // the queue once a millisecond keeps the reply latency low without spinning.
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+      std::uint32_t queued = 0;
+      const bool ok = InputCount(queued);
+      if (ok && queued > 0) return;
+      const auto now = std::chrono::steady_clock::now();
+      if (now >= deadline) return;
+      if (ok) {
+        Sleep(1);
+        continue;
+      }
+      // A failing port would answer every check at once: sleep the time out instead.
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
+      Sleep(static_cast<DWORD>(left.count()));
+      return;
+    }
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+}  // namespace
+
+TPortHandle OpenSerialLine(const std::string& portName) {
+  if (portName.empty()) return nullptr;
+  // COM10 and above exist only in the device namespace, so every bare name goes through it.
+  const bool isPath = portName.find_first_of("\\/") != std::string::npos;
+  const std::wstring path = Utf8ToWide(isPath ? portName : "\\\\.\\" + portName);
+  if (path.empty()) return nullptr;
+  const HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  return std::make_unique<TWin32Line>(handle);
+}

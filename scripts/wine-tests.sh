@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# The Windows device link under Wine: cross-builds the device tests with mingw-w64 into
+# build-mingw/, maps four COM ports to simulated detectors on Linux pseudo-terminals, and runs
+# ctest there. Exits with ctest's status.
+#
+#   scripts/wine-tests.sh [native-build-dir]     (default: build/)
+#
+# The simulator is a Linux program from the native build; it is built there when missing. Only
+# the COM ports made here (COM21..COM24) are ever opened: Wine maps the machine's own serial
+# ports, the console among them, to other COM names that the tests never touch.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+native=$(realpath -m "${1:-$root/build}")
+cross=$root/build-mingw
+
+export WINEPREFIX=${KVZ_WINEPREFIX:-/tmp/kvz03-wine}
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+
+work=$(mktemp -d /tmp/kvz03-wine-tests.XXXXXX)
+pids=()
+links=()
+declare -A sim_stdin
+idle_pid=
+idle_fd=
+server_started=0
+
+# shellcheck disable=SC2317  # runs from the EXIT trap
+cleanup() {
+  # Wine goes first: ending the simulators under a running server made it dump its whole object
+  # table into the log.
+  if [ -n "$idle_pid" ]; then
+    exec {idle_fd}>&-
+    kill "$idle_pid" 2>/dev/null || true
+  fi
+  # The server of this prefix was started here; ending it ends whatever Wine process is left.
+  if [ "$server_started" -eq 1 ]; then wineserver -k 2>/dev/null || true; fi
+  local pid
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}" $idle_pid; do wait "$pid" 2>/dev/null || true; done
+  rm -f "${links[@]}"
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+step() { printf '== %s\n' "$*"; }
+
+# --- the simulator, from the native build -----------------------------------------------------
+sim=$native/kvz03-sim
+if [ ! -x "$sim" ]; then
+  step "building kvz03-sim in $native"
+  [ -f "$native/CMakeCache.txt" ] || cmake -S "$root" -B "$native" -G Ninja >/dev/null
+  cmake --build "$native" --target kvz03-sim
+fi
+
+# --- the cross build --------------------------------------------------------------------------
+step "cross build in $cross"
+cmake -S "$root" -B "$cross" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
+  -DKVZ_DEVICE_ONLY=ON -DKVZ_BUILD_BENCH=OFF >"$work/configure.log" ||
+  { cat "$work/configure.log"; exit 1; }
+cmake --build "$cross"
+
+# --- Wine -------------------------------------------------------------------------------------
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  step "creating the Wine prefix $WINEPREFIX"
+  mkdir -p "$WINEPREFIX"
+  wineboot --init >/dev/null 2>&1
+  wineserver --wait
+fi
+step "starting Wine"
+wineserver -p5
+server_started=1
+# One Wine process kept alive holds the session open; without it every test pays for Wine's
+# start-up, some 2.5 s. Its stdin is a pipe that never delivers, so "pause" waits until killed.
+mkfifo "$work/idle.in"
+wine cmd /c pause <"$work/idle.in" >/dev/null 2>&1 &
+idle_pid=$!
+exec {idle_fd}>"$work/idle.in"
+# Returns once the session's services run, so the device manager has laid out its own COM links
+# before ours are made.
+wine cmd /c exit >/dev/null 2>&1
+
+# --- simulated detectors on COM ports ----------------------------------------------------------
+# start_sim COM VARIABLE [sim options...]: the detector's pty becomes COM (a dosdevices link the
+# simulator keeps), VARIABLE names it for the tests, and the simulator's stdin stays with us.
+start_sim() {
+  local com=$1 variable=$2
+  shift 2
+  local link=$WINEPREFIX/dosdevices/${com,,}
+  mkfifo "$work/$com.in"
+  "$sim" --link "$link" "$@" <"$work/$com.in" >"$work/$com.out" 2>"$work/$com.err" &
+  pids+=($!)
+  links+=("$link")
+  local fd
+  exec {fd}>"$work/$com.in"
+  sim_stdin[$com]=$fd
+  local i
+  for ((i = 0; i < 100; i++)); do
+    [ -s "$work/$com.out" ] && [ -L "$link" ] && break
+    sleep 0.05
+  done
+  if ! [ -L "$link" ]; then
+    echo "kvz03-sim for $com did not start:" >&2
+    cat "$work/$com.err" >&2
+    exit 1
+  fi
+  export "$variable=$com"
+  echo "$com -> $(head -n1 "$work/$com.out")"
+}
+
+# sim_command COM LINE: one stdin command, waiting for its answer.
+sim_command() {
+  local com=$1 line=$2
+  local before
+  before=$(wc -l <"$work/$com.out")
+  echo "$line" >&"${sim_stdin[$com]}"
+  local i
+  for ((i = 0; i < 100; i++)); do
+    [ "$(wc -l <"$work/$com.out")" -gt "$before" ] && break
+    sleep 0.05
+  done
+  tail -n1 "$work/$com.out" | grep -qx ok || { echo "kvz03-sim $com: '$line' failed" >&2; exit 1; }
+}
+
+step "simulated detectors"
+start_sim COM21 KVZ_WINE_SIM_PORT
+start_sim COM22 KVZ_WINE_SILENT_PORT
+sim_command COM22 "silent 1"
+start_sim COM23 KVZ_WINE_DEMO_PORT --demo --demo-interval 100
+# The tests unplug and replug this one themselves, writing commands into its stdin pipe.
+start_sim COM24 KVZ_WINE_UNPLUG_PORT
+export KVZ_WINE_UNPLUG_CONTROL="Z:${work//\//\\}\\COM24.in"
+
+# --- the tests --------------------------------------------------------------------------------
+step "ctest under Wine"
+status=0
+(cd "$cross" && ctest --output-on-failure --timeout 60) || status=$?
+exit "$status"

@@ -1,0 +1,239 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <stdexcept>
+
+#include "DirUn.h"
+#include "FakeClock.h"
+#include "FakeGui.h"
+#include "KVZDeviceUn.h"
+#include "SimProcess.h"
+#include "TempDir.h"
+#include "TextFile.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+struct Event {
+  char kind;  // 'M' mode, 'W' work result
+  char mode;
+  char code;
+  int u1;
+  int u2;
+  bool operator==(const Event&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Event& e) {
+  return os << e.kind << " mode=" << e.mode << " code=" << int(e.code) << " " << e.u1 << "/"
+            << e.u2;
+}
+
+// Port names as the system would list them, each bound to a simulated detector's pty or to
+// nothing at all; every open attempt is recorded.
+class ConnectTest : public testing::Test {
+ protected:
+  void SetUp() override { WorkDir = dir.Path(); }
+  void TearDown() override {
+    device.reset();
+    WorkDir.clear();
+  }
+
+  TKVZDevice& MakeDevice() {
+    TLinkEnv env{[this](const std::string& name) -> TPortHandle {
+                   opened.push_back(name);
+                   const auto it = ports.find(name);
+                   return it == ports.end() ? nullptr : OpenSerialLine(it->second->PortPath());
+                 },
+                 &clock};
+    device = std::make_unique<TKVZDevice>(env);
+    device->OnMode = [this](TKVZDevice& d) { events.push_back({'M', d.Mode.load(), 0, 0, 0}); };
+    device->OnWorkResult = [this](TKVZDevice& d) {
+      events.push_back({'W', d.Mode.load(), d.ResultCode.load(), d.U1.load(), d.U2.load()});
+    };
+    return *device;
+  }
+
+  // Connects to the simulated detector and starts listening, as the connect command does.
+  void Listen(SimProcess& sim) {
+    ports["COM4"] = &sim;
+    TKVZDevice& d = MakeDevice();
+    d.PortParams.PortName = "COM4";
+    ASSERT_TRUE(d.Connect({}, nullptr, nullptr));
+    ASSERT_TRUE(d.RequestReady());
+    events.clear();
+    d.StartListening();
+  }
+
+  bool WaitForEvents(std::size_t n) {
+    return gui.PumpUntil([&] { return events.size() >= n; });
+  }
+
+  FakeGui gui;
+  TempDir dir;
+  FakeClock clock;
+  std::map<std::string, SimProcess*> ports;
+  std::vector<std::string> opened;
+  std::vector<Event> events;
+  std::unique_ptr<TKVZDevice> device;
+};
+
+TEST_F(ConnectTest, SearchTriesTheStoredPortThenTheListAndRemembersTheOneThatAnswered) {
+  SimProcess silent;
+  silent.Command("silent 1");
+  SimProcess detector;
+  ports = {{"COM1", &silent}, {"COM4", &detector}};
+  dir.Write("kvzport.ini", "COMName=COM9\r\nCOMSpeed=921600\r\n");
+  TKVZDevice& d = MakeDevice();
+  FakeProgress progress;
+  FakeStage stage;
+
+  EXPECT_TRUE(d.Connect({"COM1", "COM4", "COM9"}, &progress, &stage));
+  EXPECT_TRUE(d.Connected.load());
+  EXPECT_EQ(d.DeviceVersion, "KVZ03001");
+  EXPECT_EQ(d.PortParams.PortName, "COM4");
+  // COM9 cannot be opened: five attempts; COM1 opens but stays silent; COM4 answers.
+  EXPECT_EQ(opened,
+            (std::vector<std::string>{"COM9", "COM9", "COM9", "COM9", "COM9", "COM1", "COM4"}));
+  EXPECT_EQ(stage.texts, (std::vector<std::string>{"        Подключение к порту по умолчанию...",
+                                                   "        Подключение к порту COM1...",
+                                                   "        Подключение к порту COM4..."}));
+  EXPECT_EQ(progress.maximum, 4);
+  EXPECT_EQ(progress.visible, (std::vector<bool>{true, false}));
+  EXPECT_EQ(dir.Read("kvzport.ini"),
+            "COMName=COM4\r\nCOMSpeed=921600\r\nCOMByteSize=8\r\nCOMParity=0\r\nCOMStopBits=0\r\n");
+}
+
+TEST_F(ConnectTest, NoDetectorAnywhereKeepsTheDefaultAndWritesNothing) {
+  SimProcess stranger({"--id", "XKVZ0300"});
+  ports = {{"COM2", &stranger}};
+  TKVZDevice& d = MakeDevice();
+  FakeProgress progress;
+  EXPECT_FALSE(d.Connect({"COM2", "COM3"}, &progress, nullptr));
+  EXPECT_FALSE(d.Connected.load());
+  EXPECT_EQ(d.PortParams.PortName, "COM1");
+  EXPECT_FALSE(d.PortHandle);
+  EXPECT_FALSE(FileExists(WorkDir + "kvzport.ini"));
+  EXPECT_EQ(progress.position, progress.maximum);
+  // The port of the device with the wrong identity was closed again.
+  EXPECT_TRUE(OpenSerialLine(stranger.PortPath()));
+}
+
+TEST_F(ConnectTest, SecondConnectClosesThePortFirst) {
+  SimProcess detector;
+  ports = {{"COM4", &detector}};
+  TKVZDevice& d = MakeDevice();
+  d.PortParams.PortName = "COM4";
+  ASSERT_TRUE(d.Connect({}, nullptr, nullptr));
+  // The port is held exclusively, so the second search finds the detector only if it let go.
+  EXPECT_TRUE(d.Connect({}, nullptr, nullptr));
+  EXPECT_EQ(opened, (std::vector<std::string>{"COM4", "COM4"}));
+}
+
+TEST_F(ConnectTest, StopListeningBeforeAnyConnectReturnsAtOnce) {
+  TKVZDevice& d = MakeDevice();
+  EXPECT_TRUE(d.StopListening());
+}
+
+TEST_F(ConnectTest, WorkFrameRaisesTheModeEventThenTheResult) {
+  SimProcess sim;
+  Listen(sim);
+  sim.Command("work 1771 -200 3 y");
+  ASSERT_TRUE(WaitForEvents(2));
+  EXPECT_EQ(events, (std::vector<Event>{{'M', 'y', 0, 0, 0}, {'W', 'y', '3', 1771, -200}}));
+}
+
+TEST_F(ConnectTest, FramesReachTheHandlersInOrder) {
+  SimProcess sim;
+  Listen(sim);
+  const struct {
+    const char* command;
+    Event event;
+  } steps[] = {
+      {"mode c", {'M', 'c', 0, 0, 0}}, {"mode r", {'M', 'r', 0, 0, 0}},
+      {"mode s", {'M', 's', 0, 0, 0}}, {"work 500 500 я w", {'W', 'w', '\xff', 500, 500}},
+      {"mode f", {'M', 'f', 0, 0, 0}},
+  };
+  std::vector<Event> expected;
+  for (const auto& step : steps) {
+    sim.Command(step.command);
+    if (step.event.kind == 'W') expected.push_back({'M', step.event.mode, 0, 0, 0});
+    expected.push_back(step.event);
+    ASSERT_TRUE(WaitForEvents(expected.size())) << step.command;
+  }
+  EXPECT_EQ(events, expected);
+}
+
+TEST_F(ConnectTest, FramesPutIntoTheBufferFromTheGuiThreadAreDelivered) {
+  SimProcess sim;
+  Listen(sim);
+  device->PutWorkFrame(-5, 7, ':', 'e');
+  ASSERT_TRUE(WaitForEvents(2));
+  EXPECT_EQ(events[1], (Event{'W', 'e', ':', -5, 7}));
+  device->PutModeFrame('p');
+  ASSERT_TRUE(WaitForEvents(3));
+  EXPECT_EQ(events[2], (Event{'M', 'p', 0, 0, 0}));
+}
+
+TEST_F(ConnectTest, HandlerErrorGoesToTheErrorHandlerAndListeningGoesOn) {
+  SimProcess sim;
+  Listen(sim);
+  // Handlers change only while the loop has handed the port back.
+  ASSERT_TRUE(device->StopListening());
+  device->OnMode = [](TKVZDevice&) { throw std::runtime_error("обработчик упал"); };
+  device->StartListening();
+  sim.Command("mode e");
+  ASSERT_TRUE(gui.PumpUntil([&] { return !gui.errors.empty(); }));
+  EXPECT_EQ(gui.errors, std::vector<std::string>{"обработчик упал"});
+  sim.Command("work 1 2 0 e");
+  ASSERT_TRUE(WaitForEvents(1));
+  EXPECT_EQ(events[0].kind, 'W');
+}
+
+TEST_F(ConnectTest, StopListeningHandsThePortBack) {
+  SimProcess sim;
+  Listen(sim);
+  ASSERT_TRUE(gui.PumpUntil([&] { return !device->Idle.load(); }));
+  EXPECT_TRUE(device->StopListening());
+  EXPECT_TRUE(device->Idle.load());
+  EXPECT_TRUE(device->RequestReady());
+  device->StartListening();
+  sim.Command("mode w");
+  ASSERT_TRUE(WaitForEvents(2));
+  EXPECT_EQ(events.back(), (Event{'M', 'w', 0, 0, 0}));
+}
+
+TEST_F(ConnectTest, StopListeningFailsWhileTheLoopWaitsForAHandler) {
+  SimProcess sim;
+  Listen(sim);
+  sim.Command("mode e");
+  // The loop is now waiting for the GUI thread to run the handler, which it does not do while
+  // it waits in StopListening.
+  std::this_thread::sleep_for(100ms);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(device->StopListening());
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 900ms);
+  ASSERT_TRUE(WaitForEvents(1));
+  EXPECT_TRUE(gui.PumpUntil([&] { return device->StopListening(); }));
+}
+
+TEST_F(ConnectTest, UnpluggedDetectorIsFoundAgainAfterReplug) {
+  SimProcess sim;
+  Listen(sim);
+  sim.Unplug();
+  // The loop rides out the vanished port; give it a few passes.
+  gui.PumpUntil([] { return false; }, 200ms);
+  EXPECT_TRUE(events.empty());
+  sim.Replug();
+  ASSERT_TRUE(device->StopListening());
+  ASSERT_TRUE(device->Connect({}, nullptr, nullptr));
+  ASSERT_TRUE(device->RequestReady());
+  events.clear();
+  device->StartListening();
+  sim.Command("mode y");
+  ASSERT_TRUE(WaitForEvents(1));
+  EXPECT_EQ(events[0], (Event{'M', 'y', 0, 0, 0}));
+}
+
+}  // namespace
