@@ -14,7 +14,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-translations-l10n
   libgl-dev fonts-liberation fonts-wine
   # looking at windows and printed pages without a display
-  xvfb xauth poppler-utils
+  xvfb xauth xdotool poppler-utils imagemagick
   # the Windows device link: cross compiler and Wine to run its tests
   g++-mingw-w64-x86-64-posix wine wine64
 )

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+#include "GuiLink.h"
+
+class QWidget;
+
+// Every message box of the program goes through here, so tests can read and answer them without
+// a modal loop. Texts are shown as plain text; "\r" in a text breaks the line.
+namespace MsgBox {
+
+enum class TButtons { Ok, YesNo };
+enum class TAnswer { Ok, Yes, No };
+
+struct TBox {
+  QString text;
+  QString caption;
+  TMsgIcon icon;
+  TButtons buttons;
+  bool topmost;
+};
+
+TAnswer Show(QWidget* parent, const TBox& box);
+
+// While a hook is set, boxes are handed to it instead of being shown.
+using THook = std::function<TAnswer(const TBox&)>;
+void SetHook(THook hook);
+
+}  // namespace MsgBox

@@ -1,0 +1,166 @@
+#include "SetupUn.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <exception>
+
+#include "MsgBox.h"
+#include "Pictures.h"
+#include "PortList.h"
+
+namespace {
+
+struct TChoice {
+  const char* text;
+  std::uint32_t code;
+};
+
+const TChoice kSpeeds[] = {
+    {"110", 110},       {"300", 300},       {"600", 600},       {"1200", 1200},
+    {"2400", 2400},     {"4800", 4800},     {"9600", 9600},     {"14400", 14400},
+    {"19200", 19200},   {"38400", 38400},   {"56000", 56000},   {"57600", 57600},
+    {"115200", 115200}, {"230400", 230400}, {"460800", 460800}, {"921600", 921600}};
+const TChoice kByteSizes[] = {{"5", 5}, {"6", 6}, {"7", 7}, {"8", 8}};
+const TChoice kParities[] = {{"нет", 0}, {"чет", 2}, {"нечет", 1}, {"маркер", 3}, {"пробел", 4}};
+const TChoice kStopBits[] = {{"1", 0}, {"1,5", 1}, {"2", 2}};
+
+template <std::size_t N>
+QComboBox* ChoiceList(QWidget* parent, const TChoice (&choices)[N]) {
+  auto* box = new QComboBox(parent);
+  for (const TChoice& c : choices) box->addItem(QString::fromUtf8(c.text), c.code);
+  box->setEnabled(false);
+  return box;
+}
+
+void Select(QComboBox* box, std::uint32_t code) {
+  box->setCurrentIndex(box->findData(code));
+}
+
+template <typename Field>
+void Store(const QComboBox* box, Field& field) {
+  if (box->currentIndex() >= 0) field = static_cast<Field>(box->currentData().toUInt());
+}
+
+}  // namespace
+
+TSetupForm::TSetupForm(QWidget* owner, std::string portSource, std::function<void()> deleteHistory)
+    : QDialog(owner), portSource_(std::move(portSource)), deleteHistory_(std::move(deleteHistory)) {
+  setWindowTitle(" Настройки");
+  setFixedSize(317, 261);
+
+  GroupBox1 = new QGroupBox(" Настройка соединения с прибором ", this);
+  GroupBox1->setGeometry(6, 4, 305, 171);
+  QFont bold = GroupBox1->font();
+  bold.setBold(true);
+  GroupBox1->setFont(bold);
+
+  Image1 = new QLabel(GroupBox1);
+  Image1->setGeometry(12, 22, 24, 24);
+  Image1->setPixmap(Picture("port", {24, 24}, devicePixelRatioF()));
+
+  COMName = new QComboBox(GroupBox1);
+  COMSpeed = ChoiceList(GroupBox1, kSpeeds);
+  COMSpeed->setMaxVisibleItems(14);
+  COMByteSize = ChoiceList(GroupBox1, kByteSizes);
+  COMParity = ChoiceList(GroupBox1, kParities);
+  COMStopBits = ChoiceList(GroupBox1, kStopBits);
+  const struct {
+    const char* caption;
+    QComboBox* box;
+  } rows[] = {{"Номер порта:", COMName},
+              {"Скорость, бит/с:", COMSpeed},
+              {"Биты данных:", COMByteSize},
+              {"Четность:", COMParity},
+              {"Стоповые биты:", COMStopBits}};
+  int top = 24;
+  for (const auto& row : rows) {
+    auto* label = new QLabel(QString::fromUtf8(row.caption), GroupBox1);
+    label->setFont(font());
+    label->setGeometry(48, top, 100, 21);
+    row.box->setFont(font());
+    row.box->setGeometry(150, top, 145, 21);
+    top += 28;
+  }
+
+  SetDefaultSettingsButton = new QPushButton("Сброс настроек программы", this);
+  SetDefaultSettingsButton->setGeometry(8, 183, 301, 36);
+  SetDefaultSettingsButton->setFlat(true);
+  SetDefaultSettingsButton->setFont(bold);
+
+  Panel4 = new QWidget(this);
+  Panel4->setGeometry(0, 261 - 33, 317, 33);
+  Panel4->setFocusPolicy(Qt::StrongFocus);
+  OkButton = new QPushButton("Готово", Panel4);
+  OkButton->setGeometry(4, 4, 86, 25);
+  CloseButton = new QPushButton("Закрыть", Panel4);
+  CloseButton->setGeometry(227, 4, 86, 25);
+  CloseButton->setToolTip("Закрыть окно");
+
+  connect(OkButton, &QPushButton::clicked, this, &TSetupForm::OkButtonClick);
+  connect(CloseButton, &QPushButton::clicked, this, &TSetupForm::CloseButtonClick);
+  connect(SetDefaultSettingsButton, &QPushButton::clicked, this,
+          &TSetupForm::SetDefaultSettingsButtonClick);
+}
+
+bool TSetupForm::Execute(TMyComPortParams& params) {
+  Params = params;
+  FillPortNames();
+  COMName->setCurrentIndex(
+      COMName->findText(QString::fromStdString(Params.PortName), Qt::MatchFixedString));
+  Select(COMSpeed, Params.BaudRate);
+  Select(COMByteSize, Params.ByteSize);
+  Select(COMParity, Params.Parity);
+  Select(COMStopBits, Params.StopBits);
+  if (exec() != QDialog::Accepted) return false;
+  params = Params;
+  return true;
+}
+
+void TSetupForm::FillPortNames() {
+  TStringList names;
+  if (!ReadSystemPortNames(names, portSource_)) return;
+  COMName->clear();
+  for (const std::string& name : names) COMName->addItem(QString::fromStdString(name));
+}
+
+TStringList TSetupForm::GetPortNames() {
+  FillPortNames();
+  TStringList names;
+  for (int i = 0; i < COMName->count(); ++i) names.push_back(COMName->itemText(i).toStdString());
+  return names;
+}
+
+void TSetupForm::OkButtonClick() {
+  try {
+    Params.PortName = COMName->currentIndex() >= 0 ? COMName->currentText().toStdString() : "";
+    Store(COMSpeed, Params.BaudRate);
+    Store(COMByteSize, Params.ByteSize);
+    Store(COMParity, Params.Parity);
+    Store(COMStopBits, Params.StopBits);
+    accept();
+  } catch (const std::exception&) {
+    ShowMsg("Ошибка при записи данных", 1);
+  }
+}
+
+void TSetupForm::CloseButtonClick() {
+  reject();
+}
+
+void TSetupForm::SetDefaultSettingsButtonClick() {
+  const MsgBox::TAnswer answer = MsgBox::Show(
+      this,
+      {"Настройки программы будут сброшены в состояние по умолчанию.\rПодтвердите операцию...",
+       "Внимание", TMsgIcon::Warning, MsgBox::TButtons::YesNo, false});
+  if (answer != MsgBox::TAnswer::Yes) return;
+  deleteHistory_();
+  COMName->setCurrentIndex(-1);
+  OkButtonClick();
+}
+
+void TSetupForm::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  Panel4->setFocus();
+}

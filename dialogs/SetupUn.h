@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QDialog>
+#include <functional>
+
+#include "CommonProcUn.h"
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QWidget;
+
+// The port settings dialog. Its port box holds the system's list of serial ports, which the
+// connect command takes from here too.
+class TSetupForm : public QDialog {
+ public:
+  // portSource: where the system's port list is read (tests point it at a fake tree);
+  // deleteHistory: removes the protocol history files on a settings reset.
+  TSetupForm(QWidget* owner, std::string portSource, std::function<void()> deleteHistory);
+
+  // Edits params; true, with params changed, only when closed with "Готово".
+  bool Execute(TMyComPortParams& params);
+  void FillPortNames();
+  TStringList GetPortNames();
+
+  void OkButtonClick();
+  void CloseButtonClick();
+  void SetDefaultSettingsButtonClick();
+
+  TMyComPortParams Params;
+
+  QGroupBox* GroupBox1;
+  QLabel* Image1;
+  QComboBox* COMName;
+  QComboBox* COMSpeed;
+  QComboBox* COMByteSize;
+  QComboBox* COMParity;
+  QComboBox* COMStopBits;
+  QPushButton* SetDefaultSettingsButton;
+  QWidget* Panel4;
+  QPushButton* OkButton;
+  QPushButton* CloseButton;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  const std::string portSource_;
+  const std::function<void()> deleteHistory_;
+};

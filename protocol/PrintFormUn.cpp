@@ -1,0 +1,5 @@
+#include "PrintFormUn.h"
+
+TPrintForm::TPrintForm() {
+  setWindowTitle("Протокол");
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "AboutUn.h"
+#include "FakeClock.h"
+#include "MainUn.h"
+#include "MsgBox.h"
+#include "PrintFormUn.h"
+#include "PrintProtocolUn.h"
+#include "QtGuiLink.h"
+#include "SetupUn.h"
+#include "SimProcess.h"
+#include "TempDir.h"
+
+// The program's windows wired as at start-up, in a folder of their own, with the system's port
+// list read from a fake sysfs tree and port names bound to simulated detectors. Message boxes are
+// recorded instead of shown; every status-line text the connect command paints is recorded too.
+class GuiHarness : public TQtGuiLink {
+ public:
+  explicit GuiHarness(const std::vector<std::string>& systemPorts = {});
+  ~GuiHarness() override;
+
+  void Bind(const std::string& portName, SimProcess& sim) { ports_[portName] = &sim; }
+  // Creates the windows; the start timer runs from here.
+  void Start();
+
+  void ProcessEvents() override;
+  void RunOnGuiThread(const std::function<void()>& call) override;
+
+  TempDir dir;
+  FakeClock clock;
+  std::vector<std::string> opened;
+  std::vector<MsgBox::TBox> boxes;
+  MsgBox::TAnswer answer = MsgBox::TAnswer::Ok;
+  QStringList stages;
+  // While set, calls from the listening thread wait before they reach the GUI thread.
+  std::atomic<bool> holdEvents{false};
+
+  std::unique_ptr<TMainForm> mainForm;
+  std::unique_ptr<TSetupForm> setupForm;
+  std::unique_ptr<TPrintForm> printForm;
+  std::unique_ptr<TPrintProtocolForm> printProtocolForm;
+  std::unique_ptr<TAboutForm> aboutForm;
+
+ private:
+  TempDir sysfs_;
+  std::map<std::string, SimProcess*> ports_;
+};

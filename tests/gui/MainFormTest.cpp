@@ -1,0 +1,374 @@
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+#include <stdexcept>
+
+#include "GuiHarness.h"
+#include "KVZApplication.h"
+#include "KVZDeviceUn.h"
+#include "Lamp.h"
+
+namespace {
+
+const QString kStagePrefix = "        ";
+const QColor kYellow(255, 255, 0), kGreen(0, 255, 0), kRed(255, 0, 0);
+
+bool Shown(const QWidget* w) {
+  return w->isVisibleTo(w->parentWidget());
+}
+
+}  // namespace
+
+class MainFormTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void startWithoutDetectorSearchesEveryPortAndFails();
+  void startWithDetectorOnStoredPortTriesNothingElse();
+  void connectWhileListeningReconnectsAndListensAgain();
+  void detectorNotReady();
+  void detectorThatDoesNotLetGo();
+  void modeTexts_data();
+  void modeTexts();
+  void expertValues_data();
+  void expertValues();
+  void transientStateReturnsToTheWorkingMode();
+  void powerOffClearsTheWorkingMode();
+  void resultIndex_data();
+  void resultIndex();
+  void resultDuringTransientStateIsWiped();
+  void informationWindowShowsTheDetectorIdentity();
+  void errorEscapingAHandlerIsShownAndTheProgramGoesOn();
+  void captionEndsWithTheVersion();
+};
+
+void MainFormTest::startWithoutDetectorSearchesEveryPortAndFails() {
+  GuiHarness gui({"ttyUSB1", "ttyUSB0"});
+  gui.Start();
+  TMainForm& form = *gui.mainForm;
+  QCOMPARE(form.ReadyShape->Color(), QColor(Qt::white));
+  QVERIFY(!gui.opened.size());
+  QTRY_COMPARE(gui.boxes.size(), std::size_t(1));
+  QCOMPARE(gui.boxes[0].text, QString("Прибор не найден! Подключите прибор к USB-порту."));
+  QCOMPARE(gui.boxes[0].caption, QString(" Ошибка"));
+  QCOMPARE(gui.boxes[0].icon, TMsgIcon::Error);
+  QCOMPARE(gui.stages, QStringList({kStagePrefix + "Подключение к прибору...",
+                                    kStagePrefix + "Подключение к порту по умолчанию...",
+                                    kStagePrefix + "Подключение к порту ttyUSB0...",
+                                    kStagePrefix + "Подключение к порту ttyUSB1...",
+                                    kStagePrefix + "Прибор не найден!"}));
+  QCOMPARE(form.ReadyShape->Color(), kRed);
+  QVERIFY(!form.ProgressBar->isVisible());
+  QCOMPARE(form.ProgressBar->maximum(), 3);
+  QCOMPARE(gui.opened.size(), std::size_t(15));
+  QCOMPARE(form.Device().PortParams.PortName, std::string("COM1"));
+  QVERIFY(!form.StartTimer->isActive());
+}
+
+void MainFormTest::startWithDetectorOnStoredPortTriesNothingElse() {
+  SimProcess sim;
+  GuiHarness gui({"ttyUSB0"});
+  gui.Bind("COM4", sim);
+  gui.dir.Write("kvzport.ini", "COMName=COM4\r\n");
+  gui.Start();
+  TMainForm& form = *gui.mainForm;
+  QTRY_COMPARE(form.StagePanel->text(), kStagePrefix + "Связь с прибором установлена.");
+  QCOMPARE(form.ReadyShape->Color(), kGreen);
+  QCOMPARE(gui.opened, std::vector<std::string>{"COM4"});
+  QVERIFY(gui.boxes.empty());
+  QVERIFY(gui.stages.contains(kStagePrefix + "Подключение к порту по умолчанию..."));
+  QCOMPARE(form.ModeLabel->text(), QString("Режим \"Экспертный\""));
+
+  sim.Command("work 1771 -200 3 e");
+  QTRY_COMPARE(form.U1ValueLabel->text(), QString("1771"));
+  QCOMPARE(form.DUValueLabel->text(), QString("1971"));
+  QCOMPARE(form.U2ValueLabel->text(), QString("-200"));
+  QVERIFY(form.PrintButton->isEnabled());
+}
+
+void MainFormTest::connectWhileListeningReconnectsAndListensAgain() {
+  SimProcess sim;
+  GuiHarness gui;
+  gui.Bind("COM4", sim);
+  gui.dir.Write("kvzport.ini", "COMName=COM4\r\n");
+  gui.Start();
+  TMainForm& form = *gui.mainForm;
+  QTRY_COMPARE(form.ReadyShape->Color(), kGreen);
+  QTest::mouseClick(form.ConnectButton, Qt::LeftButton);
+  QCOMPARE(gui.opened, (std::vector<std::string>{"COM4", "COM4"}));
+  QCOMPARE(form.ReadyShape->Color(), kGreen);
+  QVERIFY(gui.boxes.empty());
+  sim.Command("mode y");
+  QTRY_COMPARE(form.ModeLabel->text(), QString("Режим \"Ювелирный - желтый сплав\""));
+}
+
+void MainFormTest::detectorNotReady() {
+  SimProcess sim({"--not-ready", "--mode", "p"});
+  GuiHarness gui;
+  gui.Bind("COM1", sim);
+  gui.Start();
+  TMainForm& form = *gui.mainForm;
+  QTRY_COMPARE(gui.boxes.size(), std::size_t(1));
+  QCOMPARE(gui.boxes[0].text, QString("Прибор не готов к работе! Выполните подключение еще раз."));
+  QCOMPARE(form.StagePanel->text(), kStagePrefix + "Прибор не готов к работе!");
+  QCOMPARE(form.ReadyShape->Color(), kRed);
+  // The reply's mode is shown all the same, and the detector stays connected.
+  QCOMPARE(form.ModeLabel->text(), QString("Зонд не подключен!"));
+  QVERIFY(form.Device().Connected.load());
+}
+
+void MainFormTest::detectorThatDoesNotLetGo() {
+  SimProcess sim;
+  GuiHarness gui;
+  gui.Bind("COM1", sim);
+  gui.Start();
+  TMainForm& form = *gui.mainForm;
+  QTRY_COMPARE(form.ReadyShape->Color(), kGreen);
+  // The loop hands a frame over and waits for a GUI thread that is busy elsewhere.
+  gui.holdEvents = true;
+  sim.Command("mode w");
+  QTest::qWait(50);
+  form.ConnectButtonClick();
+  gui.holdEvents = false;
+  QCOMPARE(gui.boxes.size(), std::size_t(1));
+  QCOMPARE(gui.boxes[0].text,
+           QString("Прибор не отвечает! Выполните следующие действия:\r1. Выключите прибор\r2. "
+                   "Отсоедините прибор от компьютера\r3. Включите прибор\r4. Подключите прибор к "
+                   "компьютеру\r5. Перезапустите программу"));
+  QCOMPARE(form.StagePanel->text(), kStagePrefix + "Прибор не отвечает!");
+  QCOMPARE(form.ReadyShape->Color(), kRed);
+  QCOMPARE(gui.opened.size(), std::size_t(1));
+}
+
+void MainFormTest::modeTexts_data() {
+  QTest::addColumn<char>("mode");
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<char>("currentMode");
+  QTest::addColumn<bool>("timer");
+  QTest::addColumn<bool>("verdictArea");
+  QTest::addColumn<bool>("expertArea");
+  QTest::newRow("probe check") << 'c' << "Выполняется проверка зонда" << 'w' << false << false
+                               << false;
+  QTest::newRow("expert") << 'e' << "Режим \"Экспертный\"" << 'e' << false << false << true;
+  QTest::newRow("power off") << 'f' << "Питание выключено" << '\0' << true << false << false;
+  QTest::newRow("no probe") << 'p' << "Зонд не подключен!" << 'w' << false << false << false;
+  QTest::newRow("ready") << 'r' << "Готов" << 'w' << true << false << false;
+  QTest::newRow("measuring") << 's' << "Выполняется измерение..." << 'w' << false << false << false;
+  QTest::newRow("white") << 'w' << "Режим \"Ювелирный - белый сплав\"" << 'w' << false << true
+                         << false;
+  QTest::newRow("error") << 'x' << "Ошибка при измерении!" << 'w' << true << false << false;
+  QTest::newRow("yellow") << 'y' << "Режим \"Ювелирный - желтый сплав\"" << 'y' << false << true
+                          << false;
+  QTest::newRow("unknown") << 'q' << "" << 'w' << false << false << false;
+  QTest::newRow("none") << '\0' << "" << 'w' << false << false << false;
+}
+
+void MainFormTest::modeTexts() {
+  QFETCH(char, mode);
+  QFETCH(QString, text);
+  QFETCH(char, currentMode);
+  QFETCH(bool, timer);
+  QFETCH(bool, verdictArea);
+  QFETCH(bool, expertArea);
+  GuiHarness gui;
+  gui.Start();
+  TMainForm& form = *gui.mainForm;
+  form.StartTimer->stop();
+  form.CurrentMode = 'w';
+  form.Device().Mode = mode;
+  form.ShowMode(form.Device());
+  QCOMPARE(form.ModeLabel->text(), text);
+  QCOMPARE(form.CurrentMode, currentMode);
+  QCOMPARE(form.ShowMessTimer->isActive(), timer);
+  QCOMPARE(Shown(form.WorkResLabel), verdictArea);
+  QCOMPARE(form.WorkResLabel->text(), QString());
+  for (QLabel* label : {form.U1Label, form.DULabel1, form.DULabel2, form.U2Label, form.U1ValueLabel,
+                        form.DUValueLabel, form.U2ValueLabel})
+    QCOMPARE(Shown(label), expertArea);
+  QVERIFY(!Shown(form.WRSmallLabel));
+}
+
+void MainFormTest::expertValues_data() {
+  QTest::addColumn<int>("u1");
+  QTest::addColumn<int>("u2");
+  QTest::addColumn<QString>("difference");
+  QTest::newRow("opposite signs") << 1771 << -200 << "1971";
+  QTest::newRow("equal") << 640 << 640 << "0";
+  QTest::newRow("second larger") << -5 << 7 << "12";
+  QTest::newRow("extremes") << -32768 << 32767 << "65535";
+}
+
+void MainFormTest::expertValues() {
+  QFETCH(int, u1);
+  QFETCH(int, u2);
+  QFETCH(QString, difference);
+  GuiHarness gui;
+  gui.Start();
+  TMainForm& form = *gui.mainForm;
+  form.StartTimer->stop();
+  TKVZDevice& device = form.Device();
+  device.Mode = 'e';
+  device.ResultCode = '3';
+  device.U1 = static_cast<std::int16_t>(u1);
+  device.U2 = static_cast<std::int16_t>(u2);
+  form.ShowMode(device);
+  form.WorkResultArrived(device);
+  QCOMPARE(form.U1ValueLabel->text(), QString::number(u1));
+  QCOMPARE(form.U2ValueLabel->text(), QString::number(u2));
+  QCOMPARE(form.DUValueLabel->text(), difference);
+  QVERIFY(!Shown(form.WRSmallLabel));
+  QVERIFY(!Shown(form.WorkResLabel));
+}
+
+void MainFormTest::transientStateReturnsToTheWorkingMode() {
+  GuiHarness gui;
+  gui.Start();
+  TMainForm& form = *gui.mainForm;
+  form.StartTimer->stop();
+  TKVZDevice& device = form.Device();
+  device.Mode = 'w';
+  form.ShowMode(device);
+  device.Mode = 'r';
+  form.ShowMode(device);
+  QCOMPARE(form.ModeLabel->text(), QString("Готов"));
+  QCOMPARE(form.ShowMessTimer->interval(), 500);
+  // A second transient state does not restart the pending return.
+  const int remaining = form.ShowMessTimer->remainingTime();
+  QTest::qWait(100);
+  device.Mode = 'x';
+  form.ShowMode(device);
+  QVERIFY(form.ShowMessTimer->remainingTime() < remaining);
+  QTRY_COMPARE_WITH_TIMEOUT(form.ModeLabel->text(), QString("Режим \"Ювелирный - белый сплав\""),
+                            3000);
+  QVERIFY(!form.ShowMessTimer->isActive());
+  QVERIFY(Shown(form.WorkResLabel));
+  QCOMPARE(form.WorkResLabel->text(), QString());
+}
+
+void MainFormTest::powerOffClearsTheWorkingMode() {
+  GuiHarness gui;
+  gui.Start();
+  TMainForm& form = *gui.mainForm;
+  form.StartTimer->stop();
+  form.Device().Mode = 'e';
+  form.ShowMode(form.Device());
+  form.Device().Mode = 'f';
+  form.ShowMode(form.Device());
+  QCOMPARE(form.CurrentMode, '\0');
+  form.ShowMessTimerTimer();
+  QCOMPARE(form.ModeLabel->text(), QString());
+  QVERIFY(!Shown(form.U1Label));
+  QVERIFY(!Shown(form.WorkResLabel));
+  QCOMPARE(form.Device().Mode.load(), '\0');
+}
+
+void MainFormTest::resultIndex_data() {
+  QTest::addColumn<char>("code");
+  QTest::addColumn<int>("index");
+  QTest::addColumn<QString>("verdict");
+  QTest::newRow("not recognised") << '0' << -1 << "сплав не опознан";
+  QTest::newRow("585 standard") << '3' << 2 << "Золото 585 пробы (14kt, стандарт)";
+  QTest::newRow("platinum") << ';' << 10 << "Платина и сплавы";
+  QTest::newRow("repeat") << '\xfe' << 11 << "повторите тест";
+  QTest::newRow("not precious") << '\xff' << 12 << "не драгметалл";
+  QTest::newRow("unknown code") << '<' << -2 << "";
+}
+
+void MainFormTest::resultIndex() {
+  QFETCH(char, code);
+  QFETCH(int, index);
+  QFETCH(QString, verdict);
+  GuiHarness gui;
+  gui.Start();
+  TMainForm& form = *gui.mainForm;
+  form.StartTimer->stop();
+  QVERIFY(!form.PrintButton->isEnabled());
+  TKVZDevice& device = form.Device();
+  device.Mode = 'y';
+  device.ResultCode = code;
+  form.ShowMode(device);
+  form.WorkResultArrived(device);
+  QCOMPARE(form.LastResultIndex, index);
+  QCOMPARE(form.WorkResLabel->text(), verdict);
+  QVERIFY(form.PrintButton->isEnabled());
+}
+
+void MainFormTest::resultDuringTransientStateIsWiped() {
+  GuiHarness gui;
+  gui.Start();
+  TMainForm& form = *gui.mainForm;
+  form.StartTimer->stop();
+  TKVZDevice& device = form.Device();
+  device.Mode = 'y';
+  form.ShowMode(device);
+  device.Mode = 'r';
+  form.ShowMode(device);
+  device.Mode = 'y';
+  device.ResultCode = '4';
+  form.ShowMode(device);
+  form.WorkResultArrived(device);
+  QCOMPARE(form.WorkResLabel->text(), QString("Золото 750 пробы (18kt)"));
+  form.ShowMessTimerTimer();
+  QCOMPARE(form.WorkResLabel->text(), QString());
+  QCOMPARE(form.LastResultIndex, 3);
+  QVERIFY(form.PrintButton->isEnabled());
+}
+
+void MainFormTest::informationWindowShowsTheDetectorIdentity() {
+  SimProcess sim({"--id", "KVZ03042"});
+  GuiHarness gui;
+  gui.Start();
+  TMainForm& form = *gui.mainForm;
+  form.StartTimer->stop();
+  TAboutForm& about = *gui.aboutForm;
+  about.show();
+  QCOMPARE(about.VersLabel->text(),
+           QString("Версия ПО: 1.006.27.03.2013\nВерсия ПО прибора: неизвестна"));
+  QCOMPARE(about.pos(), form.geometry().topLeft() + QPoint(20, 20));
+  about.hide();
+
+  gui.Bind("COM1", sim);
+  sim.Command("ready 0");
+  form.ConnectButtonClick();
+  QCOMPARE(gui.boxes.size(), std::size_t(1));
+  about.show();
+  QCOMPARE(about.VersLabel->text(),
+           QString("Версия ПО: 1.006.27.03.2013\nВерсия ПО прибора: KVZ03042"));
+  QCOMPARE(about.Label1->text(), QString("KVZ - 03"));
+}
+
+void MainFormTest::errorEscapingAHandlerIsShownAndTheProgramGoesOn() {
+  GuiHarness gui;
+  gui.Start();
+  gui.mainForm->StartTimer->stop();
+  QTimer failing;
+  failing.setSingleShot(true);
+  connect(&failing, &QTimer::timeout, [] { throw std::runtime_error("Нет места на диске"); });
+  failing.start(0);
+  QTRY_COMPARE(gui.boxes.size(), std::size_t(1));
+  QCOMPARE(gui.boxes[0].caption, QString("KVz - 03"));
+  QCOMPARE(gui.boxes[0].text, QString("Нет места на диске"));
+  QCOMPARE(gui.boxes[0].icon, TMsgIcon::Error);
+  QVERIFY(gui.mainForm->isVisible());
+}
+
+void MainFormTest::captionEndsWithTheVersion() {
+  GuiHarness gui;
+  gui.Start();
+  QCOMPARE(gui.mainForm->windowTitle(),
+           QString("KVz - 03. Электрохимический детектор металлов. Версия 1.006.27.03.2013"));
+  QCOMPARE(gui.mainForm->size(), QSize(685, 463));
+  QCOMPARE(gui.mainForm->GroupBox1->geometry(), QRect(348, 100, 327, 157));
+  QCOMPARE(gui.mainForm->PrintButton->geometry(), QRect(344, 4, 167, 165));
+}
+
+int main(int argc, char** argv) {
+  TKVZApplication app(argc, argv);
+  MainFormTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "MainFormTest.moc"
