@@ -1,0 +1,278 @@
+#include "ReportPreview.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPageSetupDialog>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+#include <exception>
+
+#include "MsgBox.h"
+#include "ReportFile.h"
+#include "ReportRenderer.h"
+
+namespace {
+
+constexpr double kMmPerInch = 25.4;
+constexpr int kMinZoom = 10, kMaxZoom = 400;
+constexpr int kBorder = 16;  // grey around the paper, in pixels
+constexpr int kShadow = 4;
+const QString kCaption = "KVz - 03";
+const QString kPdfFilter = "Документ PDF (*.pdf)";
+const QString kReportFilter = "Протокол KVZ-03 (*.kvzr)";
+
+}  // namespace
+
+// The paper with its shadow on the grey, sized to the zoom; the scroll area around it scrolls.
+class TReportPageView : public QWidget {
+ public:
+  explicit TReportPageView(const TReportPage& page) : page_(page) {}
+
+  double PixelsPerMm(int percent) const { return logicalDpiX() / kMmPerInch * percent / 100; }
+  QSize SizeAt(int percent) const {
+    const double scale = PixelsPerMm(percent);
+    return {static_cast<int>(std::ceil(page_.paper.width() * scale)) + 2 * kBorder + kShadow,
+            static_cast<int>(std::ceil(page_.paper.height() * scale)) + 2 * kBorder + kShadow};
+  }
+  void SetZoom(int percent) {
+    percent_ = percent;
+    setFixedSize(SizeAt(percent));
+    update();
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().dark());
+    const double scale = PixelsPerMm(percent_);
+    const QRectF paper(kBorder, kBorder, page_.paper.width() * scale, page_.paper.height() * scale);
+    painter.fillRect(paper.translated(kShadow, kShadow), palette().shadow());
+    painter.fillRect(paper, Qt::white);
+    painter.translate(paper.topLeft());
+    painter.scale(scale, scale);
+    painter.setClipRect(QRectF(QPointF(), page_.paper));
+    RenderPage(painter, page_);
+  }
+
+ private:
+  const TReportPage& page_;
+  int percent_ = 100;
+};
+
+TReportPreview::TReportPreview(TReportPage& page, QWidget* parent) : QDialog(parent), page_(page) {
+  setModal(true);
+  setWindowTitle(page_.title);
+  setWindowFlag(Qt::WindowMaximizeButtonHint);
+  printer_.setPageSize(QPageSize(page_.paper, QPageSize::Millimeter));
+  printer_.setPageOrientation(QPageLayout::Portrait);
+  printer_.setDocName(page_.title);
+
+  ToolBar = new QToolBar(this);
+  ZoomFitAction = AddAction(QStyle::SP_FileDialogContentsView, "Страница целиком");
+  Zoom100Action = AddAction(QStyle::SP_FileDialogListView, "Масштаб 100 %");
+  ZoomWidthAction = AddAction(QStyle::SP_ToolBarHorizontalExtensionButton, "По ширине страницы");
+  ToolBar->addSeparator();
+  FirstPageAction = AddAction(QStyle::SP_MediaSkipBackward, "Первая страница");
+  PreviousPageAction = AddAction(QStyle::SP_ArrowBack, "Предыдущая страница");
+  NextPageAction = AddAction(QStyle::SP_ArrowForward, "Следующая страница");
+  LastPageAction = AddAction(QStyle::SP_MediaSkipForward, "Последняя страница");
+  ToolBar->addSeparator();
+  PrinterSetupAction = AddAction(QStyle::SP_FileDialogDetailedView, "Настройка принтера");
+  PrintAction = AddAction(QStyle::SP_DialogApplyButton, "Печать");
+  SaveAction = AddAction(QStyle::SP_DialogSaveButton, "Сохранить");
+  LoadAction = AddAction(QStyle::SP_DialogOpenButton, "Открыть");
+  ToolBar->addSeparator();
+  CloseAction = AddAction(QStyle::SP_DialogCloseButton, "Закрыть");
+  PrintAction->setShortcut(QKeySequence::Print);
+  SaveAction->setShortcut(QKeySequence::Save);
+  LoadAction->setShortcut(QKeySequence::Open);
+
+  connect(ZoomFitAction, &QAction::triggered, this, &TReportPreview::ZoomToFit);
+  connect(Zoom100Action, &QAction::triggered, this, [this] { SetZoomPercent(100); });
+  connect(ZoomWidthAction, &QAction::triggered, this, &TReportPreview::ZoomToWidth);
+  connect(FirstPageAction, &QAction::triggered, this, [this] { GoToPage(0); });
+  connect(PreviousPageAction, &QAction::triggered, this, [this] { GoToPage(currentPage_ - 1); });
+  connect(NextPageAction, &QAction::triggered, this, [this] { GoToPage(currentPage_ + 1); });
+  connect(LastPageAction, &QAction::triggered, this, [this] { GoToPage(pageCount_ - 1); });
+  connect(PrinterSetupAction, &QAction::triggered, this, &TReportPreview::SetUpPrinter);
+  connect(PrintAction, &QAction::triggered, this, &TReportPreview::Print);
+  connect(SaveAction, &QAction::triggered, this, &TReportPreview::Save);
+  connect(LoadAction, &QAction::triggered, this, &TReportPreview::Load);
+  connect(CloseAction, &QAction::triggered, this, &QDialog::close);
+
+  view_ = new TReportPageView(page_);
+  scroll_ = new QScrollArea(this);
+  scroll_->setBackgroundRole(QPalette::Dark);
+  scroll_->setAlignment(Qt::AlignCenter);
+  scroll_->setWidget(view_);
+  scroll_->viewport()->installEventFilter(this);
+
+  auto* status = new QStatusBar(this);
+  PageLabel = new QLabel(status);
+  ZoomLabel = new QLabel(status);
+  PageLabel->setTextFormat(Qt::PlainText);
+  ZoomLabel->setTextFormat(Qt::PlainText);
+  status->addWidget(PageLabel, 1);
+  status->addPermanentWidget(ZoomLabel);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(ToolBar);
+  layout->addWidget(scroll_, 1);
+  layout->addWidget(status);
+
+  const QSize available = screen()->availableGeometry().size();
+  resize(std::min(available.width() * 3 / 4, 900), available.height() * 9 / 10);
+  ApplyZoom();
+  GoToPage(0);
+}
+
+TReportPreview::~TReportPreview() = default;
+
+QAction* TReportPreview::AddAction(QStyle::StandardPixmap icon, const QString& tip) {
+  QAction* action = ToolBar->addAction(style()->standardIcon(icon), tip);
+  action->setToolTip(tip);
+  return action;
+}
+
+void TReportPreview::SetZoomPercent(int percent) {
+  zoomMode_ = TZoomMode::Fixed;
+  zoomPercent_ = std::clamp(percent, kMinZoom, kMaxZoom);
+  ApplyZoom();
+}
+
+void TReportPreview::ZoomToFit() {
+  zoomMode_ = TZoomMode::FitPage;
+  ApplyZoom();
+}
+
+void TReportPreview::ZoomToWidth() {
+  zoomMode_ = TZoomMode::FitWidth;
+  ApplyZoom();
+}
+
+int TReportPreview::FittingPercent(bool wholePage) const {
+  // Measured against the viewport as it is without scroll bars, so that fitting does not depend
+  // on the bars the previous zoom needed, and refitting on their coming and going changes nothing.
+  const QSize room = scroll_->maximumViewportSize();
+  const QSize at100 = view_->SizeAt(100);
+  const double paperWidth = at100.width() - 2 * kBorder - kShadow;
+  const double paperHeight = at100.height() - 2 * kBorder - kShadow;
+  const double width = room.width() - 2 * kBorder - kShadow;
+  const double height = room.height() - 2 * kBorder - kShadow;
+  if (wholePage)
+    return static_cast<int>(std::floor(100 * std::min(width / paperWidth, height / paperHeight)));
+  // Across the width the page is taller than the window: leave room for the vertical bar.
+  const double bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll_);
+  return static_cast<int>(std::floor(100 * (width - bar) / paperWidth));
+}
+
+void TReportPreview::ApplyZoom() {
+  if (zoomMode_ != TZoomMode::Fixed)
+    zoomPercent_ = std::clamp(FittingPercent(zoomMode_ == TZoomMode::FitPage), kMinZoom, kMaxZoom);
+  view_->SetZoom(zoomPercent_);
+  UpdateStatus();
+}
+
+void TReportPreview::GoToPage(int index) {
+  currentPage_ = std::clamp(index, 0, pageCount_ - 1);
+  FirstPageAction->setEnabled(currentPage_ > 0);
+  PreviousPageAction->setEnabled(currentPage_ > 0);
+  NextPageAction->setEnabled(currentPage_ < pageCount_ - 1);
+  LastPageAction->setEnabled(currentPage_ < pageCount_ - 1);
+  scroll_->ensureVisible(0, 0);
+  UpdateStatus();
+}
+
+void TReportPreview::UpdateStatus() {
+  PageLabel->setText(QString("Страница %1 из %2").arg(currentPage_ + 1).arg(pageCount_));
+  ZoomLabel->setText(QString("Масштаб %1 %").arg(zoomPercent_));
+}
+
+bool TReportPreview::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == scroll_->viewport() && event->type() == QEvent::Resize &&
+      zoomMode_ != TZoomMode::Fixed)
+    ApplyZoom();
+  return QDialog::eventFilter(watched, event);
+}
+
+void TReportPreview::ShowError(const QString& text) {
+  MsgBox::Show(this, {text, kCaption, TMsgIcon::Error, MsgBox::TButtons::Ok, false});
+}
+
+bool TReportPreview::SaveTo(const QString& fileName) {
+  try {
+    if (QFileInfo(fileName).suffix().compare("pdf", Qt::CaseInsensitive) == 0)
+      RenderToPdf(page_, fileName);
+    else
+      SaveReport(page_, fileName);
+  } catch (const std::exception& e) {
+    ShowError(QString::fromStdString(e.what()));
+    return false;
+  }
+  folder_ = QFileInfo(fileName).absolutePath();
+  return true;
+}
+
+bool TReportPreview::LoadFrom(const QString& fileName) {
+  try {
+    LoadReport(page_, fileName);
+  } catch (const std::exception& e) {
+    ShowError(QString::fromStdString(e.what()));
+    return false;
+  }
+  folder_ = QFileInfo(fileName).absolutePath();
+  setWindowTitle(page_.title);
+  printer_.setDocName(page_.title);
+  view_->update();
+  return true;
+}
+
+bool TReportPreview::PrintTo(QPrinter& printer) {
+  try {
+    PrintPage(printer, page_);
+  } catch (const std::exception& e) {
+    ShowError(QString::fromStdString(e.what()));
+    return false;
+  }
+  return true;
+}
+
+void TReportPreview::SetUpPrinter() {
+  QPageSetupDialog dialog(&printer_, this);
+  dialog.exec();
+}
+
+void TReportPreview::Print() {
+  // With no printer installed the dialog still offers printing to a PDF file.
+  QPrintDialog dialog(&printer_, this);
+  if (dialog.exec() == QDialog::Accepted) PrintTo(printer_);
+}
+
+void TReportPreview::Save() {
+  QString filter = kPdfFilter;
+  QString fileName = QFileDialog::getSaveFileName(this, "Сохранить протокол", folder_,
+                                                  kPdfFilter + ";;" + kReportFilter, &filter);
+  if (fileName.isEmpty()) return;
+  const QString suffix = QFileInfo(fileName).suffix().toLower();
+  if (suffix != "pdf" && suffix != "kvzr") fileName += filter == kReportFilter ? ".kvzr" : ".pdf";
+  SaveTo(fileName);
+}
+
+void TReportPreview::Load() {
+  const QString fileName =
+      QFileDialog::getOpenFileName(this, "Открыть протокол", folder_, kReportFilter);
+  if (!fileName.isEmpty()) LoadFrom(fileName);
+}

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QDialog>
+#include <QPrinter>
+#include <QString>
+#include <QStyle>
+
+#include "ReportPage.h"
+
+class QAction;
+class QLabel;
+class QScrollArea;
+class QToolBar;
+class TReportPageView;
+
+// The protocol's print preview, run with exec(): the page as it will be printed, white paper on
+// grey, with a tool bar to zoom, turn pages, set up the printer, print, save as PDF or as a
+// protocol file, and open a saved protocol in place of the shown one (which changes the page the
+// caller passed in). Errors are shown in message boxes and the window stays open.
+//
+// Each command the tool bar runs is a public method; those that would ask something (a file, a
+// printer) have a twin that takes the answer, so tests drive the window without modal dialogs.
+class TReportPreview : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit TReportPreview(TReportPage& page, QWidget* parent = nullptr);
+  ~TReportPreview() override;
+
+  // 100 % shows the paper at its physical size (as far as the screen reports its DPI); clamped
+  // to 10..400 %.
+  void SetZoomPercent(int percent);
+  // The whole page in the window; kept while the window is resized, until another zoom is chosen.
+  void ZoomToFit();
+  // The page's width across the window, kept likewise.
+  void ZoomToWidth();
+  int ZoomPercent() const { return zoomPercent_; }
+
+  int PageCount() const { return pageCount_; }
+  int CurrentPage() const { return currentPage_; }  // counted from 0
+  void GoToPage(int index);                         // clamped to the pages there are
+
+  // *.pdf (any case) is written as a PDF, any other name as a protocol file. False when it
+  // failed; the error has then been shown.
+  bool SaveTo(const QString& fileName);
+  // Loads a protocol file into the page, then shows it and its title. False when it failed.
+  bool LoadFrom(const QString& fileName);
+  // Prints on printer as it is set up. False when it failed.
+  bool PrintTo(QPrinter& printer);
+  // The printer the setup and print dialogs work on.
+  QPrinter& Printer() { return printer_; }
+
+  // The commands that ask first, as the tool bar runs them.
+  void SetUpPrinter();
+  void Print();
+  void Save();
+  void Load();
+
+  QToolBar* ToolBar;
+  QAction* ZoomFitAction;
+  QAction* Zoom100Action;
+  QAction* ZoomWidthAction;
+  QAction* FirstPageAction;
+  QAction* PreviousPageAction;
+  QAction* NextPageAction;
+  QAction* LastPageAction;
+  QAction* PrinterSetupAction;
+  QAction* PrintAction;
+  QAction* SaveAction;
+  QAction* LoadAction;
+  QAction* CloseAction;
+  QLabel* PageLabel;  // "Страница 1 из 1"
+  QLabel* ZoomLabel;  // "Масштаб 100 %"
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  enum class TZoomMode { Fixed, FitPage, FitWidth };
+
+  QAction* AddAction(QStyle::StandardPixmap icon, const QString& tip);
+  void ApplyZoom();
+  int FittingPercent(bool wholePage) const;
+  void UpdateStatus();
+  void ShowError(const QString& text);
+
+  TReportPage& page_;
+  QPrinter printer_{QPrinter::HighResolution};
+  QScrollArea* scroll_;
+  TReportPageView* view_;
+  TZoomMode zoomMode_ = TZoomMode::FitPage;
+  int zoomPercent_ = 100;
+  int pageCount_ = 1;  // the engine's reports are one page long
+  int currentPage_ = 0;
+  QString folder_;  // where the last file was saved or opened
+};

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QRectF>
+#include <QString>
+
+#include "ReportPage.h"
+
+class QPainter;
+class QPrinter;
+
+// Where a field stands on the paper, in millimetres from the paper's top-left corner, once its
+// placement across the band has been applied.
+QRectF FieldRectOnPaper(const TReportPage& page, const TReportField& field);
+
+// Draws the page's fields (not the paper itself) with painter. The caller sets the painter's
+// transform so that 1 unit is 1 mm from the paper's top-left corner, at the device's physical
+// scale: pixels per mm = the device's logical DPI / 25.4 (times a zoom factor on the screen).
+// Point sizes are converted through the painter device's logical DPI, so text is the same
+// physical size on a PDF, a printer and a screen at 100 %.
+void RenderPage(QPainter& painter, const TReportPage& page);
+
+// Writes the page as a one-page A4 PDF with real, searchable text. The file is replaced in one
+// step. Throws TFileError (a std::runtime_error) with a Russian message when it cannot be written.
+void RenderToPdf(const TReportPage& page, const QString& fileName);
+
+// Prints the page on printer: full-page mode, the page's origin on the paper's corner, the page's
+// title as the job's name. Throws std::runtime_error with a Russian message when the printer
+// cannot start the job.
+void PrintPage(QPrinter& printer, const TReportPage& page);

@@ -1,0 +1,26 @@
+#include "PdfWords.h"
+
+#include <QProcess>
+#include <QXmlStreamReader>
+
+namespace {
+constexpr double kMmPerPoint = 25.4 / 72;
+}
+
+std::map<QString, QRectF> PdfWords(const QString& pdfFile) {
+  QProcess process;
+  process.start("pdftotext", {"-bbox", "-l", "1", pdfFile, "-"});
+  if (!process.waitForFinished(-1) || process.exitCode() != 0) return {};
+  QXmlStreamReader xml(process.readAllStandardOutput());
+  std::map<QString, QRectF> words;
+  while (!xml.atEnd()) {
+    if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != QLatin1String("word"))
+      continue;
+    const auto at = [&](const char* name) {
+      return xml.attributes().value(QLatin1String(name)).toDouble() * kMmPerPoint;
+    };
+    const QRectF box(QPointF(at("xMin"), at("yMin")), QPointF(at("xMax"), at("yMax")));
+    words[xml.readElementText()] = box;
+  }
+  return words;
+}

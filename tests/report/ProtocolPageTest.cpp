@@ -1,0 +1,154 @@
+#include <QProcess>
+#include <QtTest>
+
+#include "KVZApplication.h"
+#include "PdfWords.h"
+#include "PrintFormUn.h"
+#include "ReportRenderer.h"
+#include "TempDir.h"
+
+namespace {
+
+constexpr double kTolerance = 0.5;  // mm
+// The band's top-left corner on the paper, and its right edge and centre.
+constexpr double kBandLeft = 30, kBandTop = 20, kBandRight = 30 + 165.1;
+constexpr double kBandCentre = 30 + 165.1 / 2;
+
+TProtocolEntry Entry() {
+  TProtocolEntry entry;
+  entry.place = "Тула, ул. Советская";
+  entry.operatorName = "Петров";
+  entry.object = "Кольцо";
+  entry.materialIndex = 1;
+  entry.material = "Золото 585 пробы (14kt)";
+  entry.client = "Сидоров Семён";
+  entry.document = "Паспорт";
+  entry.documentNo = "7001";
+  return entry;
+}
+
+// Fills the protocol as the entry dialog would and writes it to a PDF; returns its words.
+std::map<QString, QRectF> FilledProtocolWords(const TempDir& dir, const TProtocolEntry& entry,
+                                              TReportPage* filled = nullptr) {
+  TPrintForm printForm([] { return QDateTime(QDate(2013, 1, 19), QTime(12, 0)); },
+                       [&](TReportPage& page) {
+                         RenderToPdf(page, QString::fromStdString(dir.File("protocol.pdf")));
+                         if (filled != nullptr) *filled = page;
+                       });
+  printForm.FillAndPreview(2, entry);
+  return PdfWords(QString::fromStdString(dir.File("protocol.pdf")));
+}
+
+}  // namespace
+
+class ProtocolPageTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void captionsStandWhereTheLayoutPutsThem_data();
+  void captionsStandWhereTheLayoutPutsThem();
+  void filledFieldsStandOnTheirLines_data();
+  void filledFieldsStandOnTheirLines();
+  void titleLinesAreCentredAndSignatureFlushRight();
+  void longEntriesAreSetSmallerNotCut();
+};
+
+void ProtocolPageTest::captionsStandWhereTheLayoutPutsThem_data() {
+  QTest::addColumn<QString>("word");
+  QTest::addColumn<double>("left");
+  QTest::addColumn<double>("top");
+  QTest::newRow("place") << "Место" << 0.0 << 29.6;
+  QTest::newRow("item") << "Изделие:" << 0.0 << 55.0;
+  QTest::newRow("material") << "Материал" << 0.0 << 64.6;
+  QTest::newRow("client") << "Сдатчик" << 0.0 << 92.1;
+  QTest::newRow("document") << "Документ:" << 0.0 << 112.2;
+  QTest::newRow("series") << "Серия" << 0.0 << 121.7;
+  QTest::newRow("conclusion") << "ЗАКЛЮЧЕНИЕ:" << 0.0 << 138.6;
+  QTest::newRow("operator") << "Измерения" << 27.5 << 168.3;
+}
+
+void ProtocolPageTest::captionsStandWhereTheLayoutPutsThem() {
+  QFETCH(QString, word);
+  QFETCH(double, left);
+  QFETCH(double, top);
+  TempDir dir;
+  const auto words = FilledProtocolWords(dir, Entry());
+  QVERIFY2(words.count(word) == 1, qPrintable(word + " is not text in the PDF"));
+  const QRectF box = words.at(word);
+  QVERIFY2(qAbs(box.left() - (kBandLeft + left)) <= kTolerance,
+           qPrintable(QString::number(box.left())));
+  QVERIFY2(qAbs(box.top() - (kBandTop + top)) <= kTolerance,
+           qPrintable(QString::number(box.top())));
+}
+
+void ProtocolPageTest::filledFieldsStandOnTheirLines_data() {
+  QTest::addColumn<QString>("word");
+  QTest::addColumn<double>("left");
+  QTest::addColumn<double>("bottom");  // the field's bottom line
+  QTest::newRow("place") << "Тула," << 0.0 << 38.1 + 7.4;
+  QTest::newRow("item") << "Кольцо" << 20.1 << 54.0 + 7.4;
+  QTest::newRow("material") << "Золото" << 0.0 << 73.0 + 7.4;
+  QTest::newRow("client") << "Сидоров" << 0.0 << 100.5 + 7.4;
+  QTest::newRow("document") << "Паспорт" << 23.0 << 111.1 + 7.4;
+  QTest::newRow("number") << "7001" << 33.9 << 120.7 + 7.4;
+  QTest::newRow("verdict") << "соответствует" << 40.2 << 137.6 + 7.7;
+}
+
+void ProtocolPageTest::filledFieldsStandOnTheirLines() {
+  QFETCH(QString, word);
+  QFETCH(double, left);
+  QFETCH(double, bottom);
+  TempDir dir;
+  const auto words = FilledProtocolWords(dir, Entry());
+  QVERIFY2(words.count(word) == 1, qPrintable(word + " is not text in the PDF"));
+  const QRectF box = words.at(word);
+  // Three blanks open every filled-in field.
+  QVERIFY2(box.left() > kBandLeft + left + 2 && box.left() < kBandLeft + left + 6,
+           qPrintable(QString::number(box.left())));
+  QVERIFY2(qAbs(box.bottom() - (kBandTop + bottom)) <= kTolerance,
+           qPrintable(QString::number(box.bottom())));
+}
+
+void ProtocolPageTest::titleLinesAreCentredAndSignatureFlushRight() {
+  TempDir dir;
+  const auto words = FilledProtocolWords(dir, Entry());
+  const QRectF protocol = words.at("Протокол");
+  const QRectF number = words.at("№1500");
+  QVERIFY(qAbs((protocol.left() + number.right()) / 2 - kBandCentre) <= kTolerance);
+  QVERIFY(qAbs(protocol.top() - kBandTop) <= kTolerance);
+  QVERIFY(qAbs(number.top() - protocol.top()) <= kTolerance);
+  const QRectF from = words.at("от");
+  QVERIFY(qAbs(from.top() - (kBandTop + 11.6)) <= kTolerance);
+
+  const QRectF close = words.at("/");
+  QVERIFY2(qAbs(close.right() - kBandRight) <= kTolerance,
+           qPrintable(QString::number(close.right())));
+  QVERIFY(words.count("Петров") == 1);
+  QVERIFY(qAbs(words.at("Петров").bottom() - (kBandTop + 167.2 + 7.4)) <= kTolerance);
+}
+
+void ProtocolPageTest::longEntriesAreSetSmallerNotCut() {
+  TProtocolEntry entry = Entry();
+  entry.place = "Московская область, город Сергиев Посад, проспект Красной Армии";
+  entry.operatorName = "Константинопольский-Щедрин";
+  TempDir dir;
+  TReportPage page;
+  const auto words = FilledProtocolWords(dir, entry, &page);
+  for (const char* word : {"Московская", "Армии", "Константинопольский-Щедрин"})
+    QVERIFY2(words.count(QString::fromUtf8(word)) == 1, word);
+  // Set smaller, but not out of sight: at least half the 18 pt the field is made for.
+  const double halfSize = 9 * 25.4 / 72;
+  QVERIFY(words.at("Армии").height() >= halfSize);
+  QVERIFY(words.at("Константинопольский-Щедрин").height() >= halfSize);
+  QVERIFY(words.at("Армии").right() <= kBandRight + kTolerance);
+  QVERIFY(words.at("Армии").bottom() <= kBandTop + 38.1 + 7.4 + kTolerance);
+  QVERIFY(words.at("Армии").top() >= kBandTop + 38.1 - kTolerance);
+}
+
+int main(int argc, char** argv) {
+  TKVZApplication app(argc, argv);
+  ProtocolPageTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "ProtocolPageTest.moc"
