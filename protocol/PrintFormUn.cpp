@@ -1,5 +1,114 @@
 #include "PrintFormUn.h"
 
-TPrintForm::TPrintForm() {
+#include <QLocale>
+#include <cmath>
+
+#include "ReportPreview.h"
+
+namespace {
+
+using TPlace = TReportField::TPlace;
+
+struct TLayout {
+  const char* name;
+  const char* text;
+  double left, top, width, height;
+  double size;
+  bool bold, italic;
+  TPlace place;
+  bool line;
+};
+
+// The protocol as it stands on the band, in millimetres. Captions and the title lines are opaque;
+// the filled-in fields are transparent so their bottom line shows under the text.
+const TLayout kTitleBand1[] = {
+    {"ProtocolNo", "Протокол №", 60.6, 0.0, 43.7, 8.7, 22, true, false, TPlace::CentredOnBand,
+     false},
+    {"ProtocolDate", "от 01.02.2012", 60.1, 11.6, 45.0, 8.7, 22, true, false, TPlace::CentredOnBand,
+     false},
+    {"", "Место проведения измерений:", 0, 29.6, 65.1, 6.6, 14, false, false, TPlace::AsGiven,
+     false},
+    {"Place", "", 0, 38.1, 165.1, 7.4, 18, false, true, TPlace::AsGiven, true},
+    {"", "Изделие:", 0, 55.0, 18.8, 6.6, 14, false, false, TPlace::AsGiven, false},
+    {"ObjectName", "", 20.1, 54.0, 145.0, 7.4, 18, false, true, TPlace::AsGiven, true},
+    {"", "Материал изделия (по пробирному клейму):", 0, 64.6, 94.2, 6.6, 14, false, false,
+     TPlace::AsGiven, false},
+    {"ObjectType", "", 0, 73.0, 165.1, 7.4, 18, false, true, TPlace::AsGiven, true},
+    {"", "Сдатчик (ФИО):", 0, 92.1, 34.7, 6.6, 14, false, false, TPlace::AsGiven, false},
+    {"ClientFIO", "", 0, 100.5, 165.1, 7.4, 18, false, true, TPlace::AsGiven, true},
+    {"", "Документ:", 0, 112.2, 22.2, 6.6, 14, false, false, TPlace::AsGiven, false},
+    {"Doc", "", 23.0, 111.1, 142.1, 7.4, 18, false, true, TPlace::AsGiven, true},
+    {"", "Серия и номер:", 0, 121.7, 33.1, 6.6, 14, false, false, TPlace::AsGiven, false},
+    {"DocNo", "", 33.9, 120.7, 131.2, 7.4, 18, false, true, TPlace::AsGiven, true},
+    {"", "ЗАКЛЮЧЕНИЕ:", 0, 138.6, 38.6, 6.6, 14, true, false, TPlace::AsGiven, false},
+    {"ResInd", "", 40.2, 137.6, 125.9, 7.7, 18, true, true, TPlace::AsGiven, true},
+    {"", "Измерения проводил:", 27.5, 168.3, 46.6, 6.6, 14, false, false, TPlace::AsGiven, false},
+    {"FIO", "", 75.1, 167.2, 90.0, 7.4, 18, false, true, TPlace::FlushRightOnBand, true},
+};
+
+// Day count since 30 December 1899 with the time of day as its fraction.
+double DayCount(const QDateTime& t) {
+  static const qint64 kEpoch = QDate(1899, 12, 30).toJulianDay();
+  return static_cast<double>(t.date().toJulianDay() - kEpoch) +
+         t.time().msecsSinceStartOfDay() / 86400000.0;
+}
+
+}  // namespace
+
+TPrintForm::TPrintForm(TClock clock, TPreview preview)
+    : clock_(std::move(clock)), preview_(std::move(preview)) {
   setWindowTitle("Протокол");
+  if (!preview_) {
+    preview_ = [this](TReportPage& page) {
+      TReportPreview view(page, window());
+      view.exec();
+    };
+  }
+  for (const TLayout& l : kTitleBand1) {
+    TReportField field;
+    field.name = QString::fromUtf8(l.name);
+    field.text = QString::fromUtf8(l.text);
+    field.rect = QRectF(l.left, l.top, l.width, l.height);
+    field.pointSize = l.size;
+    field.bold = l.bold;
+    field.italic = l.italic;
+    field.place = l.place;
+    field.bottomLine = l.line;
+    field.transparent = l.line;
+    Protocol.fields.push_back(field);
+  }
+}
+
+std::int64_t TPrintForm::ProtocolNumber(const QDateTime& now) {
+  // The default floating-point rounding mode rounds halves to the even neighbour.
+  return std::llrint((DayCount(now) - 41292) * 1000);
+}
+
+bool TPrintForm::Matches(int resultIndex, int materialIndex) {
+  const int m = resultIndex > 1 ? resultIndex - 1 : resultIndex;
+  return m == materialIndex;
+}
+
+void TPrintForm::FillAndPreview(int resultIndex, const TProtocolEntry& entry) {
+  const QDateTime now = clock_();
+  // Two protocols within the same 86.4 seconds would otherwise share a number.
+  std::int64_t number = ProtocolNumber(now);
+  if (number <= lastNumber_) number = lastNumber_ + 1;
+  lastNumber_ = number;
+
+  Protocol.Field("ProtocolNo").text = "Протокол №" + QString::number(number);
+  Protocol.title = Protocol.Field("ProtocolNo").text;
+  Protocol.Field("ProtocolDate").text =
+      "от " + QLocale().toString(now.date(), QLocale::ShortFormat);
+  const QString indent = "   ";
+  Protocol.Field("Place").text = indent + entry.place;
+  Protocol.Field("ObjectName").text = indent + entry.object;
+  Protocol.Field("ObjectType").text = indent + entry.material;
+  Protocol.Field("ClientFIO").text = indent + entry.client;
+  Protocol.Field("Doc").text = indent + entry.document;
+  Protocol.Field("DocNo").text = indent + entry.documentNo;
+  Protocol.Field("FIO").text = "/ " + entry.operatorName + " /";
+  Protocol.Field("ResInd").text =
+      Matches(resultIndex, entry.materialIndex) ? "   соответствует" : "   не соответствует";
+  preview_(Protocol);
 }

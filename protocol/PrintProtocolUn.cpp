@@ -1,12 +1,290 @@
 #include "PrintProtocolUn.h"
 
+#include <QComboBox>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <cstdio>
+
+#include "CommonProcUn.h"
+#include "DirUn.h"
+#include "GuiLink.h"
+#include "PrintFormUn.h"
+#include "TextFile.h"
+
+namespace {
+
+const char* const kMaterials[] = {"Золото 375 пробы (9kt)",
+                                  "Золото 585 пробы (14kt)",
+                                  "Золото 750 пробы (18kt)",
+                                  "Золото 958 пробы (23kt)",
+                                  "Золото 999 пробы (24kt)",
+                                  "Серебро до 800 пробы",
+                                  "Серебро 800 пробы и более",
+                                  "Палладий",
+                                  "Белое золото",
+                                  "Платина и сплавы"};
+
+constexpr int kLeft = 10;
+constexpr int kFullWidth = 535;
+constexpr int kCaptionHeight = 19;
+constexpr int kFieldHeight = 26;
+
+QComboBox* HistoryBox(QWidget* parent, const char* name, int maxLength) {
+  auto* box = new QComboBox(parent);
+  box->setObjectName(name);
+  box->setEditable(true);
+  box->setInsertPolicy(QComboBox::NoInsert);
+  box->lineEdit()->setMaxLength(maxLength);
+  return box;
+}
+
+// Keeps the list sorted without regard to letter case, Cyrillic included.
+void InsertSorted(QComboBox* box, const QString& item) {
+  int at = 0;
+  while (at < box->count() && QString::compare(box->itemText(at), item, Qt::CaseInsensitive) < 0)
+    ++at;
+  box->insertItem(at, item);
+}
+
+bool Listed(const QComboBox* box, const QString& item) {
+  for (int i = 0; i < box->count(); ++i) {
+    if (QString::compare(box->itemText(i), item, Qt::CaseInsensitive) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 TPrintProtocolForm::TPrintProtocolForm(QWidget* owner, TPrintForm& printForm)
     : QDialog(owner), printForm_(printForm) {
   setWindowTitle("Печать протокола измерений");
+  setFixedSize(556, 443);
+
+  auto* area = new QWidget(this);
+  area->setGeometry(0, 0, 556, 443 - 33);
+  QFont entryFont("Tahoma");
+  entryFont.setPixelSize(16);
+  area->setFont(entryFont);
+  QFont captionFont = entryFont;
+  captionFont.setBold(true);
+
+  int top = 8;
+  const auto caption = [&](const char* text, int left, int width) {
+    auto* label = new QLabel(QString::fromUtf8(text), area);
+    label->setFont(captionFont);
+    label->setGeometry(left, top, width, kCaptionHeight);
+  };
+  const auto place = [&](QWidget* field, int left, int width) {
+    field->setGeometry(left, top + kCaptionHeight + 2, width, kFieldHeight);
+  };
+  const auto nextRow = [&] { top += kCaptionHeight + 2 + kFieldHeight + 8; };
+  const auto separator = [&] {
+    auto* line = new QFrame(area);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    line->setGeometry(kLeft, top, kFullWidth, 2);
+    top += 8;
+  };
+
+  caption("Место проведения измерений:", kLeft, kFullWidth);
+  PlaceCB = HistoryBox(area, "PlaceCB", 55);
+  place(PlaceCB, kLeft, kFullWidth);
+  nextRow();
+  caption("Измерения проводил (Фамилия И.О.):", kLeft, kFullWidth);
+  FIOCB = HistoryBox(area, "FIOCB", 30);
+  place(FIOCB, kLeft, kFullWidth);
+  nextRow();
+  separator();
+  caption("Изделие:", kLeft, kFullWidth);
+  ObjectCB = HistoryBox(area, "ObjectCB", 55);
+  place(ObjectCB, kLeft, kFullWidth);
+  nextRow();
+  caption("Материал изделия (по пробирному клейму)", kLeft, kFullWidth);
+  ObjectTypeCB = new QComboBox(area);
+  ObjectTypeCB->setObjectName("ObjectTypeCB");
+  for (const char* material : kMaterials) ObjectTypeCB->addItem(QString::fromUtf8(material));
+  place(ObjectTypeCB, kLeft, kFullWidth);
+  nextRow();
+  separator();
+  caption("Сдатчик (ФИО):", kLeft, kFullWidth);
+  ClientFIO = new QLineEdit(area);
+  ClientFIO->setObjectName("ClientFIO");
+  ClientFIO->setMaxLength(55);
+  place(ClientFIO, kLeft, kFullWidth);
+  nextRow();
+  caption("Документ:", kLeft, 273);
+  caption("Серия и номер:", kLeft + kFullWidth - 251, 251);
+  DocCB = HistoryBox(area, "DocCB", 30);
+  place(DocCB, kLeft, 273);
+  DocNo = new QLineEdit(area);
+  DocNo->setObjectName("DocNo");
+  DocNo->setMaxLength(30);
+  place(DocNo, kLeft + kFullWidth - 251, 251);
+
+  auto* panel = new QWidget(this);
+  panel->setGeometry(0, 443 - 33, 556, 33);
+  OkButton = new QPushButton("Печать...", panel);
+  OkButton->setGeometry(4, 4, 86, 25);
+  ClearButton = new QPushButton("Очистить форму", panel);
+  ClearButton->setGeometry(92, 4, 125, 25);
+  CloseButton = new QPushButton("Закрыть", panel);
+  CloseButton->setGeometry(556 - 4 - 86, 4, 86, 25);
+  CloseButton->setToolTip("Закрыть окно");
+  for (QPushButton* button : {OkButton, ClearButton, CloseButton}) button->setAutoDefault(false);
+  connect(OkButton, &QPushButton::clicked, this, &TPrintProtocolForm::OkButtonClick);
+  connect(ClearButton, &QPushButton::clicked, this, &TPrintProtocolForm::ClearButtonClick);
+  connect(CloseButton, &QPushButton::clicked, this, &TPrintProtocolForm::CloseButtonClick);
+
+  enterOrder_ = {PlaceCB, FIOCB, ObjectCB, ObjectTypeCB, ClientFIO, DocCB, DocNo};
+  for (QWidget* field : enterOrder_) field->installEventFilter(this);
+  for (QComboBox* box : Remembered()) box->lineEdit()->installEventFilter(this);
+
+  LoadHistory();
+  ClearButtonClick();
 }
 
-void TPrintProtocolForm::Execute(int) {
-  exec();
+std::vector<QComboBox*> TPrintProtocolForm::Remembered() const {
+  // Every editable combo box remembers its entries; nothing else does.
+  std::vector<QComboBox*> boxes;
+  for (QComboBox* box : findChildren<QComboBox*>()) {
+    if (box->isEditable()) boxes.push_back(box);
+  }
+  return boxes;
 }
 
-void TPrintProtocolForm::DeleteHistory() {}
+std::string TPrintProtocolForm::HistoryFile(const QComboBox* field) const {
+  return WorkDir + field->objectName().toStdString() + ".lst";
+}
+
+void TPrintProtocolForm::Execute(int resultIndex) {
+  LoadHistory();
+  if (exec() != QDialog::Accepted) return;
+  TProtocolEntry entry;
+  entry.place = PlaceCB->currentText();
+  entry.operatorName = FIOCB->currentText();
+  entry.object = ObjectCB->currentText();
+  entry.materialIndex = ObjectTypeCB->currentIndex();
+  entry.material = ObjectTypeCB->currentText();
+  entry.client = ClientFIO->text();
+  entry.document = DocCB->currentText();
+  entry.documentNo = DocNo->text();
+  printForm_.FillAndPreview(resultIndex, entry);
+}
+
+void TPrintProtocolForm::LoadHistory() {
+  for (QComboBox* box : Remembered()) {
+    const std::string file = HistoryFile(box);
+    if (!FileExists(file)) continue;
+    // A history that cannot be read is reported and left as it is; the dialog still works.
+    try {
+      const std::vector<std::string> lines = ReadTextLines(file);
+      const QString typed = box->currentText();
+      box->clear();
+      for (const std::string& line : lines) box->addItem(QString::fromStdString(line));
+      box->setEditText(typed);
+    } catch (const TFileError& e) {
+      GuiLink().ReportError(e.what());
+    }
+  }
+}
+
+void TPrintProtocolForm::SaveHistory() {
+  EnsureWorkDir();
+  for (QComboBox* box : Remembered()) {
+    const QString text = box->currentText().trimmed();
+    if (!text.isEmpty() && !Listed(box, text)) {
+      InsertSorted(box, text);
+      box->setEditText(text);
+    }
+    std::vector<std::string> lines;
+    for (int i = 0; i < box->count(); ++i) lines.push_back(box->itemText(i).toStdString());
+    // A history that cannot be written is reported; the dialog closes all the same.
+    try {
+      WriteTextLines(HistoryFile(box), lines);
+    } catch (const TFileError& e) {
+      GuiLink().ReportError(e.what());
+    }
+  }
+}
+
+void TPrintProtocolForm::DeleteHistory() {
+  for (QComboBox* box : Remembered()) std::remove(HistoryFile(box).c_str());
+}
+
+void TPrintProtocolForm::ClearButtonClick() {
+  for (QComboBox* box : {PlaceCB, FIOCB}) {
+    if (box->count() == 1) box->setCurrentIndex(0);
+  }
+  ObjectCB->setEditText(QString());
+  ClientFIO->clear();
+  DocCB->setEditText(QString());
+  DocNo->clear();
+  ObjectTypeCB->setCurrentIndex(-1);
+}
+
+void TPrintProtocolForm::OkButtonClick() {
+  for (QComboBox* box : {PlaceCB, FIOCB, ObjectCB, DocCB})
+    box->setEditText(box->currentText().trimmed());
+  for (QLineEdit* edit : {ClientFIO, DocNo}) edit->setText(edit->text().trimmed());
+
+  const char* const kPersonMissing = "Данные проводившего измерения должны быть заполнены";
+  const struct {
+    QWidget* field;
+    bool missing;
+    const char* message;
+  } checks[] = {
+      {PlaceCB, PlaceCB->currentText().isEmpty(),
+       "Место проведения измерений должно быть заполнено"},
+      {FIOCB, FIOCB->currentText().isEmpty(), kPersonMissing},
+      {ObjectCB, ObjectCB->currentText().isEmpty(), "Изделие должно быть заполнено"},
+      {ObjectTypeCB, ObjectTypeCB->currentIndex() < 0,
+       "Материал изделия (проба) должен быть указан"},
+      {ClientFIO, ClientFIO->text().isEmpty(), kPersonMissing},
+      {DocCB, DocCB->currentText().isEmpty(), kPersonMissing},
+      {DocNo, DocNo->text().isEmpty(), kPersonMissing},
+  };
+  for (const auto& check : checks) {
+    if (!check.missing) continue;
+    ShowMsg(check.message, 1);
+    check.field->setFocus();
+    return;
+  }
+  accept();
+}
+
+void TPrintProtocolForm::CloseButtonClick() {
+  reject();
+}
+
+void TPrintProtocolForm::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  ObjectCB->setFocus();
+}
+
+void TPrintProtocolForm::done(int result) {
+  SaveHistory();
+  QDialog::done(result);
+}
+
+bool TPrintProtocolForm::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
+  const int key = static_cast<QKeyEvent*>(event)->key();
+  if (key != Qt::Key_Return && key != Qt::Key_Enter) return QDialog::eventFilter(watched, event);
+  // Enter moves on to the next field instead of confirming the dialog.
+  for (std::size_t i = 0; i < enterOrder_.size(); ++i) {
+    QWidget* field = enterOrder_[i];
+    const auto* box = qobject_cast<QComboBox*>(field);
+    if (watched != field && (box == nullptr || watched != box->lineEdit())) continue;
+    QWidget* next = enterOrder_[(i + 1) % enterOrder_.size()];
+    next->setFocus();
+    if (auto* nextBox = qobject_cast<QComboBox*>(next); nextBox && nextBox->lineEdit())
+      nextBox->lineEdit()->selectAll();
+    else if (auto* edit = qobject_cast<QLineEdit*>(next))
+      edit->selectAll();
+    return true;
+  }
+  return QDialog::eventFilter(watched, event);
+}

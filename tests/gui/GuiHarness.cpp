@@ -1,6 +1,7 @@
 #include "GuiHarness.h"
 
 #include <QLabel>
+#include <QTimer>
 #include <filesystem>
 #include <thread>
 
@@ -21,6 +22,7 @@ GuiHarness::~GuiHarness() {
   aboutForm.reset();
   printProtocolForm.reset();
   printForm.reset();
+  emulateForm.reset();
   setupForm.reset();
   mainForm.reset();
   MsgBox::SetHook(nullptr);
@@ -29,22 +31,35 @@ GuiHarness::~GuiHarness() {
 }
 
 void GuiHarness::Start() {
-  TLinkEnv env{[this](const std::string& name) -> TPortHandle {
+  TLinkEnv env{[this](const std::string& name, TOpenError* error) -> TPortHandle {
                  opened.push_back(name);
+                 if (refused.count(name) != 0) {
+                   *error = TOpenError::AccessDenied;
+                   return nullptr;
+                 }
                  const auto it = ports_.find(name);
-                 return it == ports_.end() ? nullptr : OpenSerialLine(it->second->PortPath());
+                 return it == ports_.end() ? nullptr
+                                           : OpenSerialLine(it->second->PortPath(), error);
                },
                &clock};
   mainForm = std::make_unique<TMainForm>(env, [this] {
     WorkDir = dir.Path();
     return true;
   });
-  setupForm = std::make_unique<TSetupForm>(mainForm.get(), sysfs_.Path(), [] {});
-  printForm = std::make_unique<TPrintForm>();
+  setupForm = std::make_unique<TSetupForm>(mainForm.get(), sysfs_.Path(),
+                                           [this] { printProtocolForm->DeleteHistory(); });
+  emulateForm = std::make_unique<TEmulateForm>(mainForm.get(), mainForm->Device());
+  printForm = std::make_unique<TPrintForm>([this] { return now; },
+                                           [this](TReportPage& page) { previews.push_back(page); });
   printProtocolForm = std::make_unique<TPrintProtocolForm>(mainForm.get(), *printForm);
   aboutForm = std::make_unique<TAboutForm>(mainForm.get(), mainForm->Device());
-  mainForm->SetForms(setupForm.get(), printProtocolForm.get(), aboutForm.get());
+  mainForm->SetForms(setupForm.get(), printProtocolForm.get(), aboutForm.get(), emulateForm.get());
   mainForm->show();
+}
+
+void GuiHarness::StartIdle() {
+  Start();
+  mainForm->StartTimer->stop();
 }
 
 void GuiHarness::ProcessEvents() {

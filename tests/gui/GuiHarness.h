@@ -1,14 +1,17 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <atomic>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "AboutUn.h"
+#include "EmulateUn.h"
 #include "FakeClock.h"
 #include "MainUn.h"
 #include "MsgBox.h"
@@ -30,6 +33,8 @@ class GuiHarness : public TQtGuiLink {
   void Bind(const std::string& portName, SimProcess& sim) { ports_[portName] = &sim; }
   // Creates the windows; the start timer runs from here.
   void Start();
+  // Creates the windows without the connect that the start timer would run.
+  void StartIdle();
 
   void ProcessEvents() override;
   void RunOnGuiThread(const std::function<void()>& call) override;
@@ -37,14 +42,20 @@ class GuiHarness : public TQtGuiLink {
   TempDir dir;
   FakeClock clock;
   std::vector<std::string> opened;
+  // Port names that exist but that this user may not open.
+  std::set<std::string> refused;
   std::vector<MsgBox::TBox> boxes;
   MsgBox::TAnswer answer = MsgBox::TAnswer::Ok;
   QStringList stages;
+  // The clock the protocol is numbered from, and every protocol previewed.
+  QDateTime now = QDateTime(QDate(2013, 1, 19), QTime(12, 0));
+  std::vector<TReportPage> previews;
   // While set, calls from the listening thread wait before they reach the GUI thread.
   std::atomic<bool> holdEvents{false};
 
   std::unique_ptr<TMainForm> mainForm;
   std::unique_ptr<TSetupForm> setupForm;
+  std::unique_ptr<TEmulateForm> emulateForm;
   std::unique_ptr<TPrintForm> printForm;
   std::unique_ptr<TPrintProtocolForm> printProtocolForm;
   std::unique_ptr<TAboutForm> aboutForm;

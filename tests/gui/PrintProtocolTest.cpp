@@ -1,0 +1,339 @@
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+#include <filesystem>
+
+#include "GuiHarness.h"
+#include "KVZApplication.h"
+
+Q_DECLARE_METATYPE(QWidget*)
+
+namespace {
+
+// Fills every field of the entry dialog so that it passes its checks.
+void FillAll(TPrintProtocolForm& form) {
+  form.PlaceCB->setEditText("Тула");
+  form.FIOCB->setEditText("Петров");
+  form.ObjectCB->setEditText("Кольцо");
+  form.ObjectTypeCB->setCurrentIndex(1);
+  form.ClientFIO->setText("Сидоров С.С.");
+  form.DocCB->setEditText("Паспорт");
+  form.DocNo->setText("70 01 123456");
+}
+
+QStringList Items(const QComboBox* box) {
+  QStringList items;
+  for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
+  return items;
+}
+
+// Runs the dialog as the print button does, acting on it once it is up.
+void RunDialog(GuiHarness& gui, int resultIndex, const std::function<void()>& act) {
+  QTimer::singleShot(0, gui.printProtocolForm.get(), act);
+  gui.printProtocolForm->Execute(resultIndex);
+}
+
+}  // namespace
+
+class PrintProtocolTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void verdict_data();
+  void verdict();
+  void protocolNumber_data();
+  void protocolNumber();
+  void numbersNeverRepeatWithinARun();
+  void filledPage();
+  void checksInOrder_data();
+  void checksInOrder();
+  void trimmedEntriesAreRememberedOnce();
+  void closingStillSavesWhatWasTyped();
+  void clearKeepsAnOnlyRememberedName();
+  void enterMovesThroughTheFields();
+  void historyFilesAreWindows1251WithCrLf();
+  void unwritableFolderIsReportedAndTheProtocolStillMade();
+  void deleteHistoryKeepsTheListsInMemory();
+};
+
+void PrintProtocolTest::verdict_data() {
+  QTest::addColumn<int>("resultIndex");
+  QTest::addColumn<int>("matching");
+  QTest::newRow("0 not recognised") << -1 << -1;
+  QTest::newRow("1 375") << 0 << 0;
+  QTest::newRow("2 585 not standard") << 1 << 1;
+  QTest::newRow("3 585 standard") << 2 << 1;
+  QTest::newRow("4 750") << 3 << 2;
+  QTest::newRow("5 958") << 4 << 3;
+  QTest::newRow("6 999") << 5 << 4;
+  QTest::newRow("7 silver below 800") << 6 << 5;
+  QTest::newRow("8 silver 800") << 7 << 6;
+  QTest::newRow("9 palladium") << 8 << 7;
+  QTest::newRow(": white gold") << 9 << 8;
+  QTest::newRow("; platinum") << 10 << 9;
+  QTest::newRow("ю repeat") << 11 << -1;
+  QTest::newRow("я not precious") << 12 << -1;
+  QTest::newRow("unknown code") << -2 << -1;
+}
+
+void PrintProtocolTest::verdict() {
+  QFETCH(int, resultIndex);
+  QFETCH(int, matching);
+  for (int material = 0; material < 10; ++material)
+    QCOMPARE(TPrintForm::Matches(resultIndex, material), material == matching);
+}
+
+void PrintProtocolTest::protocolNumber_data() {
+  QTest::addColumn<QDateTime>("now");
+  QTest::addColumn<qint64>("number");
+  QTest::newRow("noon 19 January 2013")
+      << QDateTime(QDate(2013, 1, 19), QTime(12, 0)) << qint64(1500);
+  QTest::newRow("1 January 2014") << QDateTime(QDate(2014, 1, 1), QTime(0, 0)) << qint64(348000);
+  // 1:30 and 4:30 are exactly 62.5 and 187.5 thousandths of a day: halves go to the even one.
+  QTest::newRow("half down to even") << QDateTime(QDate(2013, 1, 18), QTime(1, 30)) << qint64(62);
+  QTest::newRow("half up to even") << QDateTime(QDate(2013, 1, 18), QTime(4, 30)) << qint64(188);
+  QTest::newRow("before the epoch") << QDateTime(QDate(2013, 1, 17), QTime(0, 0)) << qint64(-1000);
+}
+
+void PrintProtocolTest::protocolNumber() {
+  QFETCH(QDateTime, now);
+  QFETCH(qint64, number);
+  QCOMPARE(TPrintForm::ProtocolNumber(now), number);
+}
+
+void PrintProtocolTest::numbersNeverRepeatWithinARun() {
+  GuiHarness gui;
+  gui.Start();
+  TProtocolEntry entry;
+  gui.printForm->FillAndPreview(2, entry);
+  gui.now = gui.now.addSecs(30);
+  gui.printForm->FillAndPreview(2, entry);
+  gui.now = gui.now.addSecs(30);
+  gui.printForm->FillAndPreview(2, entry);
+  gui.now = gui.now.addDays(1);
+  gui.printForm->FillAndPreview(2, entry);
+  QStringList numbers;
+  for (const TReportPage& page : gui.previews) numbers << page.title;
+  QCOMPARE(numbers,
+           QStringList({"Протокол №1500", "Протокол №1501", "Протокол №1502", "Протокол №2501"}));
+}
+
+void PrintProtocolTest::filledPage() {
+  QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+  GuiHarness gui;
+  gui.now = QDateTime(QDate(2026, 12, 7), QTime(9, 15));
+  gui.Start();
+  RunDialog(gui, 2, [&] {
+    FillAll(*gui.printProtocolForm);
+    gui.printProtocolForm->FIOCB->setEditText("Петров");
+    gui.printProtocolForm->OkButton->click();
+  });
+  QLocale::setDefault(QLocale::c());
+  QCOMPARE(gui.previews.size(), std::size_t(1));
+  const TReportPage& page = gui.previews[0];
+  QCOMPARE(page.title, page.Field("ProtocolNo").text);
+  QCOMPARE(page.Field("ProtocolNo").text,
+           "Протокол №" + QString::number(TPrintForm::ProtocolNumber(gui.now)));
+  QCOMPARE(page.Field("ProtocolDate").text, QString("от 07.12.2026"));
+  QCOMPARE(page.Field("Place").text, QString("   Тула"));
+  QCOMPARE(page.Field("ObjectName").text, QString("   Кольцо"));
+  QCOMPARE(page.Field("ObjectType").text, QString("   Золото 585 пробы (14kt)"));
+  QCOMPARE(page.Field("ClientFIO").text, QString("   Сидоров С.С."));
+  QCOMPARE(page.Field("Doc").text, QString("   Паспорт"));
+  QCOMPARE(page.Field("DocNo").text, QString("   70 01 123456"));
+  QCOMPARE(page.Field("FIO").text, QString("/ Петров /"));
+  QCOMPARE(page.Field("FIO").place, TReportField::TPlace::FlushRightOnBand);
+  QCOMPARE(page.Field("ResInd").text, QString("   соответствует"));
+
+  RunDialog(gui, 12, [&] { gui.printProtocolForm->OkButton->click(); });
+  QCOMPARE(gui.previews.back().Field("ResInd").text, QString("   не соответствует"));
+}
+
+void PrintProtocolTest::checksInOrder_data() {
+  QTest::addColumn<QString>("emptied");
+  QTest::addColumn<QString>("message");
+  QTest::addColumn<QString>("focus");
+  const QString person = "Данные проводившего измерения должны быть заполнены";
+  QTest::newRow("place") << "PlaceCB"
+                         << "Место проведения измерений должно быть заполнено"
+                         << "PlaceCB";
+  QTest::newRow("operator") << "FIOCB" << person << "FIOCB";
+  QTest::newRow("object") << "ObjectCB"
+                          << "Изделие должно быть заполнено"
+                          << "ObjectCB";
+  QTest::newRow("material") << "ObjectTypeCB"
+                            << "Материал изделия (проба) должен быть указан"
+                            << "ObjectTypeCB";
+  QTest::newRow("client") << "ClientFIO" << person << "ClientFIO";
+  QTest::newRow("document") << "DocCB" << person << "DocCB";
+  QTest::newRow("document number") << "DocNo" << person << "DocNo";
+  QTest::newRow("blanks only count as empty") << "PlaceBlanks"
+                                              << "Место проведения измерений должно быть заполнено"
+                                              << "PlaceCB";
+  QTest::newRow("first of several") << "ObjectCB+DocNo"
+                                    << "Изделие должно быть заполнено"
+                                    << "ObjectCB";
+}
+
+void PrintProtocolTest::checksInOrder() {
+  QFETCH(QString, emptied);
+  QFETCH(QString, message);
+  QFETCH(QString, focus);
+  GuiHarness gui;
+  gui.Start();
+  TPrintProtocolForm& form = *gui.printProtocolForm;
+  form.show();
+  QVERIFY(QTest::qWaitForWindowActive(&form));
+  FillAll(form);
+  for (const QString& name : emptied.split('+')) {
+    if (name == "PlaceBlanks") form.PlaceCB->setEditText("   ");
+    if (auto* box = form.findChild<QComboBox*>(name))
+      box->isEditable() ? box->setEditText(QString()) : box->setCurrentIndex(-1);
+    if (auto* edit = form.findChild<QLineEdit*>(name)) edit->clear();
+  }
+  form.OkButtonClick();
+  QCOMPARE(gui.boxes.size(), std::size_t(1));
+  QCOMPARE(gui.boxes[0].text, message);
+  QCOMPARE(gui.boxes[0].caption, QString(" Ошибка"));
+  QVERIFY(form.isVisible());
+  QWidget* focused = QApplication::focusWidget();
+  QVERIFY(focused != nullptr);
+  const QWidget* expected = form.findChild<QWidget*>(focus);
+  QVERIFY2(focused == expected || focused->parentWidget() == expected,
+           qPrintable(focused->metaObject()->className() + QString(" ") + focused->objectName()));
+  form.hide();
+}
+
+void PrintProtocolTest::trimmedEntriesAreRememberedOnce() {
+  GuiHarness gui;
+  gui.Start();
+  for (const char* typed : {"  Тула  ", "Тула", "тула "}) {
+    RunDialog(gui, 2, [&] {
+      FillAll(*gui.printProtocolForm);
+      gui.printProtocolForm->PlaceCB->setEditText(QString::fromUtf8(typed));
+      gui.printProtocolForm->OkButton->click();
+    });
+  }
+  QCOMPARE(gui.previews.size(), std::size_t(3));
+  QCOMPARE(gui.printProtocolForm->PlaceCB->currentText(), QString("тула"));
+  QCOMPARE(Items(gui.printProtocolForm->PlaceCB), QStringList{"Тула"});
+  QCOMPARE(gui.dir.Read("PlaceCB.lst"), std::string("\xd2\xf3\xeb\xe0\r\n"));
+
+  // Entries stay sorted without regard to case; a different case of a listed one is not added.
+  RunDialog(gui, 2, [&] {
+    gui.printProtocolForm->PlaceCB->setEditText("Москва");
+    gui.printProtocolForm->CloseButton->click();
+  });
+  RunDialog(gui, 2, [&] {
+    gui.printProtocolForm->PlaceCB->setEditText("москва");
+    gui.printProtocolForm->CloseButton->click();
+  });
+  QCOMPARE(Items(gui.printProtocolForm->PlaceCB), QStringList({"Москва", "Тула"}));
+}
+
+void PrintProtocolTest::closingStillSavesWhatWasTyped() {
+  GuiHarness gui;
+  gui.Start();
+  RunDialog(gui, 2, [&] {
+    gui.printProtocolForm->FIOCB->setEditText("Иванов И.И.");
+    gui.printProtocolForm->DocCB->setEditText("Паспорт");
+    gui.printProtocolForm->CloseButton->click();
+  });
+  QVERIFY(gui.previews.empty());
+  QCOMPARE(gui.dir.Read("FIOCB.lst"), std::string("\xc8\xe2\xe0\xed\xee\xe2 \xc8.\xc8.\r\n"));
+  QCOMPARE(gui.dir.Read("DocCB.lst"), std::string("\xcf\xe0\xf1\xef\xee\xf0\xf2\r\n"));
+  QCOMPARE(gui.dir.Read("ObjectCB.lst"), std::string());
+}
+
+void PrintProtocolTest::clearKeepsAnOnlyRememberedName() {
+  GuiHarness gui;
+  gui.dir.Write("FIOCB.lst", "\xcf\xe5\xf2\xf0\xee\xe2\r\n");
+  gui.dir.Write("PlaceCB.lst", "\xd2\xf3\xeb\xe0\r\nTver\r\n");
+  gui.Start();
+  TPrintProtocolForm& form = *gui.printProtocolForm;
+  QCOMPARE(form.FIOCB->currentText(), QString("Петров"));
+  form.PlaceCB->setEditText("Вологда");
+  FillAll(form);
+  form.PlaceCB->setEditText("Вологда");
+  form.FIOCB->setEditText("Кто-то");
+  form.ClearButtonClick();
+  QCOMPARE(form.FIOCB->currentText(), QString("Петров"));
+  QCOMPARE(form.PlaceCB->currentText(), QString("Вологда"));
+  for (const QString& text : {form.ObjectCB->currentText(), form.ClientFIO->text(),
+                              form.DocCB->currentText(), form.DocNo->text()})
+    QCOMPARE(text, QString());
+  QCOMPARE(form.ObjectTypeCB->currentIndex(), -1);
+}
+
+void PrintProtocolTest::enterMovesThroughTheFields() {
+  GuiHarness gui;
+  gui.Start();
+  TPrintProtocolForm& form = *gui.printProtocolForm;
+  form.show();
+  QVERIFY(QTest::qWaitForWindowActive(&form));
+  FillAll(form);
+  const std::vector<QWidget*> order = {form.PlaceCB,   form.FIOCB, form.ObjectCB, form.ObjectTypeCB,
+                                       form.ClientFIO, form.DocCB, form.DocNo,    form.PlaceCB};
+  form.PlaceCB->setFocus();
+  for (std::size_t i = 1; i < order.size(); ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QWidget* focused = QApplication::focusWidget();
+    QVERIFY2(focused == order[i] || focused->parentWidget() == order[i],
+             qPrintable(QString::number(i)));
+  }
+  QCOMPARE(form.PlaceCB->lineEdit()->selectedText(), QString("Тула"));
+  QVERIFY(form.isVisible());
+  QVERIFY(gui.boxes.empty());
+  form.hide();
+}
+
+void PrintProtocolTest::historyFilesAreWindows1251WithCrLf() {
+  GuiHarness gui;
+  gui.dir.Write("ObjectCB.lst", "\xca\xee\xeb\xfc\xf6\xee\r\n\xd1\xe5\xf0\xfc\xe3\xe8\r\n");
+  gui.Start();
+  QCOMPARE(Items(gui.printProtocolForm->ObjectCB), QStringList({"Кольцо", "Серьги"}));
+  RunDialog(gui, 2, [&] {
+    gui.printProtocolForm->ObjectCB->setEditText("Цепь «Бисмарк» №2");
+    gui.printProtocolForm->CloseButton->click();
+  });
+  QCOMPARE(gui.dir.Read("ObjectCB.lst"),
+           std::string("\xca\xee\xeb\xfc\xf6\xee\r\n\xd1\xe5\xf0\xfc\xe3\xe8\r\n"
+                       "\xd6\xe5\xef\xfc \xab\xc1\xe8\xf1\xec\xe0\xf0\xea\xbb \xb9\x32\r\n"));
+}
+
+void PrintProtocolTest::unwritableFolderIsReportedAndTheProtocolStillMade() {
+  GuiHarness gui;
+  gui.Start();
+  WorkDir = gui.dir.File("gone") + "/";
+  RunDialog(gui, 2, [&] {
+    FillAll(*gui.printProtocolForm);
+    gui.printProtocolForm->OkButton->click();
+  });
+  QCOMPARE(gui.boxes.size(), std::size_t(4));
+  for (const MsgBox::TBox& box : gui.boxes) {
+    QCOMPARE(box.caption, QString("KVz - 03"));
+    QVERIFY(box.text.contains(".lst"));
+  }
+  QCOMPARE(gui.previews.size(), std::size_t(1));
+  QVERIFY(!gui.printProtocolForm->isVisible());
+}
+
+void PrintProtocolTest::deleteHistoryKeepsTheListsInMemory() {
+  GuiHarness gui;
+  gui.dir.Write("DocCB.lst", "\xcf\xe0\xf1\xef\xee\xf0\xf2\r\n");
+  gui.Start();
+  gui.printProtocolForm->DeleteHistory();
+  QVERIFY(!std::filesystem::exists(gui.dir.File("DocCB.lst")));
+  QCOMPARE(Items(gui.printProtocolForm->DocCB), QStringList{"Паспорт"});
+  RunDialog(gui, 2, [&] { gui.printProtocolForm->CloseButton->click(); });
+  QCOMPARE(gui.dir.Read("DocCB.lst"), std::string("\xcf\xe0\xf1\xef\xee\xf0\xf2\r\n"));
+}
+
+int main(int argc, char** argv) {
+  TKVZApplication app(argc, argv);
+  PrintProtocolTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "PrintProtocolTest.moc"
