@@ -11,6 +11,7 @@
 int main(int argc, char** argv) {
   TKVZApplication app(argc, argv);
   QApplication::setApplicationName(TQtGuiLink::kAppTitle);
+  QGuiApplication::setDesktopFileName("kvz03");
   app.LoadTranslations();
   TQtGuiLink guiLink;
   InstallGuiLink(&guiLink);
@@ -25,7 +26,7 @@ int main(int argc, char** argv) {
   TPrintProtocolForm printProtocolForm(&mainForm, printForm);
   protocolForm = &printProtocolForm;
   TAboutForm aboutForm(&mainForm, mainForm.Device());
-  mainForm.SetForms(&setupForm, &printProtocolForm, &aboutForm);
+  mainForm.SetForms(&setupForm, &printProtocolForm, &aboutForm, &emulateForm);
 
   mainForm.show();
   return QApplication::exec();

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QScreen>
+#include <QShortcut>
 #include <QTimer>
 #include <QToolButton>
 
@@ -110,10 +111,12 @@ TMainForm::~TMainForm() {
 }
 
 void TMainForm::SetForms(TSetupForm* setupForm, TPrintProtocolForm* printProtocolForm,
-                         TAboutForm* aboutForm) {
+                         TAboutForm* aboutForm, QWidget* emulateForm) {
   setupForm_ = setupForm;
   printProtocolForm_ = printProtocolForm;
   aboutForm_ = aboutForm;
+  auto* shortcut = new QShortcut(QKeySequence("Ctrl+Shift+E"), this);
+  connect(shortcut, &QShortcut::activated, emulateForm, &QWidget::show);
 }
 
 void TMainForm::CreateFrame() {
@@ -223,6 +226,10 @@ void TMainForm::ConnectButtonClick() {
   } else if (!device_->Connect(setupForm_->GetPortNames(), progress_.get(), stage_.get())) {
     ShowStage("Прибор не найден!", stage_.get());
     message = "Прибор не найден! Подключите прибор к USB-порту.";
+    if (device_->AccessDenied())
+      message +=
+          "\rНет доступа к последовательному порту: добавьте пользователя в группу dialout и "
+          "войдите в систему заново.";
   } else if (!device_->RequestReady()) {
     ShowStage("Прибор не готов к работе!", stage_.get());
     message = "Прибор не готов к работе! Выполните подключение еще раз.";

@@ -29,9 +29,10 @@ class TMainForm : public QWidget {
                      const std::function<bool()>& setWorkDirs = SetWorkDirs);
   ~TMainForm() override;
 
-  // The windows the command buttons open, created after this one.
-  void SetForms(TSetupForm* setupForm, TPrintProtocolForm* printProtocolForm,
-                TAboutForm* aboutForm);
+  // The windows the command buttons open, created after this one. The emulator has no button:
+  // service staff open it with Ctrl+Shift+E.
+  void SetForms(TSetupForm* setupForm, TPrintProtocolForm* printProtocolForm, TAboutForm* aboutForm,
+                QWidget* emulateForm);
 
   TKVZDevice& Device() { return *device_; }
 

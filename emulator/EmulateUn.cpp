@@ -1,6 +1,181 @@
 #include "EmulateUn.h"
 
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "KVZDeviceUn.h"
+
+namespace {
+
+const char* const kResults[] = {" нет в программе",
+                                " Золото 375 пробы",
+                                " Золото 585 пробы (не стандарт)",
+                                " Золото 585 пробы (стандарт)",
+                                " Золото 750 пробы",
+                                " Золото 958 пробы",
+                                " Золото 999 пробы",
+                                " Серебро до 800 пробы",
+                                " Серебро 800 пробы и более",
+                                " Палладий",
+                                " Белое золото",
+                                " Платина",
+                                " повторите тест",
+                                " не драгметалл"};
+
+// Potentials each result class is drawn from, in millivolts; the last two rows depend on the
+// working mode and are settled in ResCBSelect.
+struct TRange {
+  int u1From, u1To, u2From, u2To;
+};
+const TRange kRanges[] = {{1771, 2000, 1201, 2000}, {300, 559, 200, 334},  {560, 980, 480, 690},
+                          {560, 980, 335, 479},     {720, 868, 691, 850},  {869, 919, 691, 850},
+                          {920, 1200, 691, 850},    {0, 450, -75, -1},     {0, 450, 0, 50},
+                          {450, 599, 250, 359},     {600, 1149, 360, 899}, {1150, 1700, 900, 1200}};
+
+char CodeOf(int item) {
+  if (item < 0) return 0;
+  if (item == 12) return '\xfe';
+  if (item == 13) return '\xff';
+  return static_cast<char>('0' + item);
+}
+
+std::int16_t LowWord(const QString& text) {
+  bool ok = false;
+  const int value = text.trimmed().toInt(&ok);
+  return static_cast<std::int16_t>(ok ? value & 0xFFFF : 0);
+}
+
+}  // namespace
+
 TEmulateForm::TEmulateForm(QWidget* mainWindow, TKVZDevice& device)
-    : QWidget(mainWindow, Qt::Window), mainWindow_(mainWindow), device_(device) {
+    : QWidget(mainWindow, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowStaysOnTopHint),
+      mainWindow_(mainWindow),
+      device_(device),
+      random_(static_cast<std::mt19937::result_type>(
+          std::chrono::system_clock::now().time_since_epoch().count())) {
   setWindowTitle("Эмулятор KVZ-03");
+  setFixedSize(276, 463);
+  QFont font("MS Sans Serif");
+  font.setPixelSize(11);
+  setFont(font);
+
+  GroupBox1 = new QGroupBox(" Set Mode ", this);
+  GroupBox1->setGeometry(8, 4, 260, 226);
+  const auto modeButton = [this](const char* caption, const char* mode, QRect place) {
+    auto* button = new QPushButton(QString::fromUtf8(caption), GroupBox1);
+    button->setToolTip(mode);
+    button->setGeometry(place);
+    connect(button, &QPushButton::clicked, this, [this, button] { CModeButtonClick(button); });
+    return button;
+  };
+  CModeButton = modeButton("Коррекция зонда", "c", {8, 20, 118, 25});
+  RModeButton = modeButton("Коррекция завершена", "r", {132, 20, 120, 25});
+  ProgressBar1 = new QProgressBar(GroupBox1);
+  ProgressBar1->setGeometry(8, 50, 244, 12);
+  ProgressBar1->setRange(0, 100);
+  ProgressBar1->setTextVisible(false);
+  EModeButton = modeButton("Режим \"Экспертный\"", "e", {8, 70, 244, 25});
+  YModeButton = modeButton("Режим \"Ювелирный - желтый сплав\"", "y", {8, 100, 244, 25});
+  WModeButton = modeButton("Режим \"Ювелирный - белый сплав\"", "w", {8, 130, 244, 25});
+  Button2 = modeButton("Отключение зонда", "p", {8, 190, 120, 25});
+  Button1 = new QPushButton("Отключение питания", this);
+  Button1->setToolTip("f");
+  Button1->setGeometry(8 + 132, 4 + 190, 120, 25);
+  Button1->raise();
+  connect(Button1, &QPushButton::clicked, this, [this] { CModeButtonClick(Button1); });
+
+  GroupBox2 = new QGroupBox(" Work Result ", this);
+  GroupBox2->setGeometry(8, 236, 260, 219);
+  auto* u1Label = new QLabel("U1", GroupBox2);
+  u1Label->setGeometry(12, 26, 20, 21);
+  U1Edit = new QLineEdit("0", GroupBox2);
+  U1Edit->setGeometry(36, 24, 80, 23);
+  auto* u2Label = new QLabel("U2", GroupBox2);
+  u2Label->setGeometry(136, 26, 20, 21);
+  U2Edit = new QLineEdit("0", GroupBox2);
+  U2Edit->setGeometry(160, 24, 80, 23);
+  auto* resultLabel = new QLabel("Заключение:", GroupBox2);
+  resultLabel->setGeometry(12, 58, 200, 17);
+  ResCB = new QComboBox(GroupBox2);
+  for (const char* item : kResults) ResCB->addItem(QString::fromUtf8(item));
+  ResCB->setCurrentIndex(-1);
+  ResCB->setGeometry(12, 78, 236, 23);
+  WorkResultButton = new QPushButton("Измерить", GroupBox2);
+  WorkResultButton->setGeometry(12, 116, 236, 30);
+  ErrCB = new QCheckBox("Ошибка", GroupBox2);
+  ErrCB->setGeometry(12, 156, 236, 21);
+
+  connect(ResCB, &QComboBox::activated, this, [this] { ResCBSelect(); });
+  connect(WorkResultButton, &QPushButton::clicked, this, &TEmulateForm::WorkResultButtonClick);
+
+  CurrentModeButton = EModeButton;
+  ResCBSelect();
+}
+
+void TEmulateForm::showEvent(QShowEvent* event) {
+  move(mainWindow_->frameGeometry().topRight() + QPoint(1, 0));
+  QWidget::showEvent(event);
+}
+
+void TEmulateForm::CModeButtonClick(QPushButton* button) {
+  device_.PutModeFrame(button->toolTip().at(0).toLatin1());
+  if (button == EModeButton || button == WModeButton || button == YModeButton)
+    CurrentModeButton = button;
+  if (button == CModeButton) {
+    Animate();
+    CModeButtonClick(RModeButton);
+  }
+}
+
+void TEmulateForm::WorkResultButtonClick() {
+  const std::int16_t u1 = LowWord(U1Edit->text());
+  const std::int16_t u2 = LowWord(U2Edit->text());
+  const char code = CodeOf(ResCB->currentIndex());
+  device_.PutModeFrame('s');
+  Animate();
+  if (ErrCB->isChecked())
+    device_.PutModeFrame('x');
+  else
+    device_.PutWorkFrame(u1, u2, code, CurrentModeButton->toolTip().at(0).toLatin1());
+  ResCBSelect();
+}
+
+void TEmulateForm::ResCBSelect() {
+  const int item = ResCB->currentIndex();
+  const bool yellow = CurrentModeButton == YModeButton;
+  TRange range;
+  if (item >= 0 && item < 12)
+    range = kRanges[item];
+  else if (item == 12)
+    range = {yellow ? 1201 : 1701, 2000, -2000, 2000};
+  else
+    range = {-2000, 2000, -2000, yellow ? 199 : -76};
+  const int u1 = range.u1From + Random(std::abs(range.u1To - range.u1From));
+  const int u2 = range.u2From + Random(std::abs(range.u2To - range.u2From));
+  U1Edit->setText(QString::number(static_cast<std::int16_t>(u1)));
+  U2Edit->setText(QString::number(static_cast<std::int16_t>(u2)));
+}
+
+int TEmulateForm::Random(int n) {
+  if (n <= 0) return 0;
+  return std::uniform_int_distribution<int>(0, n - 1)(random_);
+}
+
+void TEmulateForm::Animate() {
+  // The detector takes a moment over each step; the bar shows it while the GUI stays live.
+  for (int position = ProgressBar1->minimum(); position <= ProgressBar1->maximum(); ++position) {
+    QApplication::processEvents();
+    ProgressBar1->setValue(position);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
 }

@@ -1,0 +1,314 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QToolButton>
+#include <QtTest>
+#include <filesystem>
+
+#include "GuiHarness.h"
+#include "KVZApplication.h"
+#include "KVZDeviceUn.h"
+#include "Lamp.h"
+
+namespace {
+
+// Runs the settings dialog on the device object's record, acting on it once it is up.
+bool RunSetup(GuiHarness& gui, const std::function<void(TSetupForm&)>& act) {
+  QTimer::singleShot(0, gui.setupForm.get(), [&] { act(*gui.setupForm); });
+  return gui.setupForm->Execute(gui.mainForm->Device().PortParams);
+}
+
+QStringList Items(const QComboBox* box) {
+  QStringList items;
+  for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
+  return items;
+}
+
+// Connects to a simulated detector and records the modes the device object reports, then lets
+// the main window show them as usual.
+void ListenAndRecord(GuiHarness& gui, SimProcess& sim, std::vector<char>& modes) {
+  gui.Bind("COM1", sim);
+  gui.Start();
+  TMainForm& form = *gui.mainForm;
+  QTRY_COMPARE(form.ReadyShape->Color(), QColor(0, 255, 0));
+  TKVZDevice& device = form.Device();
+  QVERIFY(device.StopListening());
+  device.OnMode = [&modes, &form](TKVZDevice& d) {
+    modes.push_back(d.Mode.load());
+    form.ShowMode(d);
+  };
+  device.StartListening();
+}
+
+}  // namespace
+
+class SetupEmulateTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void storedPortIsSelectedWithoutRegardToCase();
+  void absentStoredPortStoresAnEmptyName();
+  void lineParameters_data();
+  void lineParameters();
+  void closeLeavesTheRecordAlone();
+  void portListIsReadAtEveryOpening();
+  void resetConfirmed();
+  void resetRefused();
+  void probeCheckIsFollowedByReady();
+  void measurementError();
+  void randomValuesStayInTheirRanges();
+  void workResultReachesTheMainWindow();
+  void potentialsAreSentAsTheirLowSixteenBits();
+  void shortcutShowsTheEmulatorBesideTheMainWindow();
+};
+
+void SetupEmulateTest::storedPortIsSelectedWithoutRegardToCase() {
+  GuiHarness gui({"COM3", "COM10", "COM1"});
+  gui.dir.Write("kvzport.ini", "COMName=com3\r\n");
+  gui.StartIdle();
+  QVERIFY(RunSetup(gui, [](TSetupForm& form) {
+    QCOMPARE(Items(form.COMName), QStringList({"COM1", "COM10", "COM3"}));
+    QCOMPARE(form.COMName->currentText(), QString("COM3"));
+    for (QComboBox* list : {form.COMSpeed, form.COMByteSize, form.COMParity, form.COMStopBits})
+      QVERIFY(!list->isEnabled());
+    form.OkButton->click();
+  }));
+  QCOMPARE(gui.mainForm->Device().PortParams.PortName, std::string("COM3"));
+}
+
+void SetupEmulateTest::absentStoredPortStoresAnEmptyName() {
+  GuiHarness gui({"COM1", "COM2"});
+  gui.dir.Write("kvzport.ini", "COMName=COM7\r\n");
+  gui.StartIdle();
+  QVERIFY(RunSetup(gui, [](TSetupForm& form) {
+    QCOMPARE(form.COMName->currentIndex(), -1);
+    form.OkButton->click();
+  }));
+  QCOMPARE(gui.mainForm->Device().PortParams.PortName, std::string());
+  QVERIFY(!std::filesystem::exists(gui.dir.File("missing")));
+}
+
+void SetupEmulateTest::lineParameters_data() {
+  QTest::addColumn<QString>("file");
+  QTest::addColumn<QString>("speed");
+  QTest::addColumn<QString>("parity");
+  QTest::addColumn<QString>("stopBits");
+  QTest::addColumn<uint>("keptSpeed");
+  QTest::newRow("defaults") << "COMName=COM1\r\n"
+                            << "115200"
+                            << "нет"
+                            << "1" << 115200u;
+  QTest::newRow("even parity") << "COMParity=2\r\nCOMSpeed=921600\r\n"
+                               << "921600"
+                               << "чет"
+                               << "1" << 921600u;
+  QTest::newRow("odd parity, two stop bits") << "COMParity=1\r\nCOMStopBits=2\r\n"
+                                             << "115200"
+                                             << "нечет"
+                                             << "2" << 115200u;
+  QTest::newRow("speed not in the list") << "COMSpeed=12345\r\nCOMStopBits=1\r\n"
+                                         << ""
+                                         << "нет"
+                                         << "1,5" << 12345u;
+}
+
+void SetupEmulateTest::lineParameters() {
+  QFETCH(QString, file);
+  QFETCH(QString, speed);
+  QFETCH(QString, parity);
+  QFETCH(QString, stopBits);
+  QFETCH(uint, keptSpeed);
+  GuiHarness gui;
+  gui.dir.Write("kvzport.ini", file.toStdString());
+  gui.StartIdle();
+  QVERIFY(RunSetup(gui, [&](TSetupForm& form) {
+    QCOMPARE(form.COMSpeed->currentText(), speed);
+    QCOMPARE(form.COMParity->currentText(), parity);
+    QCOMPARE(form.COMStopBits->currentText(), stopBits);
+    QCOMPARE(form.COMByteSize->currentText(), QString("8"));
+    form.OkButton->click();
+  }));
+  QCOMPARE(gui.mainForm->Device().PortParams.BaudRate, keptSpeed);
+}
+
+void SetupEmulateTest::closeLeavesTheRecordAlone() {
+  GuiHarness gui({"COM1", "COM2"});
+  gui.dir.Write("kvzport.ini", "COMName=COM1\r\n");
+  gui.StartIdle();
+  const TMyComPortParams before = gui.mainForm->Device().PortParams;
+  QVERIFY(!RunSetup(gui, [](TSetupForm& form) {
+    form.COMName->setCurrentIndex(1);
+    form.CloseButton->click();
+  }));
+  QCOMPARE(gui.mainForm->Device().PortParams, before);
+}
+
+void SetupEmulateTest::portListIsReadAtEveryOpening() {
+  TempDir sysfs;
+  GuiHarness gui;
+  gui.StartIdle();
+  TSetupForm form(gui.mainForm.get(), sysfs.Path(), [] {});
+  QVERIFY(form.GetPortNames().empty());
+  std::filesystem::create_directories(sysfs.File("class/tty/ttyUSB0/device"));
+  QCOMPARE(form.GetPortNames(), TStringList{"ttyUSB0"});
+}
+
+void SetupEmulateTest::resetConfirmed() {
+  GuiHarness gui({"COM1"});
+  gui.dir.Write("kvzport.ini", "COMName=COM1\r\n");
+  for (const char* file : {"PlaceCB.lst", "FIOCB.lst", "ObjectCB.lst", "DocCB.lst"})
+    gui.dir.Write(file, "x\r\n");
+  gui.answer = MsgBox::TAnswer::Yes;
+  gui.StartIdle();
+  QVERIFY(RunSetup(gui, [](TSetupForm& form) { form.SetDefaultSettingsButton->click(); }));
+  QCOMPARE(gui.boxes.size(), std::size_t(1));
+  QCOMPARE(gui.boxes[0].text, QString("Настройки программы будут сброшены в состояние по "
+                                      "умолчанию.\rПодтвердите операцию..."));
+  QCOMPARE(gui.boxes[0].caption, QString("Внимание"));
+  QCOMPARE(gui.boxes[0].icon, TMsgIcon::Warning);
+  QCOMPARE(gui.boxes[0].buttons, MsgBox::TButtons::YesNo);
+  for (const char* file : {"PlaceCB.lst", "FIOCB.lst", "ObjectCB.lst", "DocCB.lst"})
+    QVERIFY2(!std::filesystem::exists(gui.dir.File(file)), file);
+  QCOMPARE(gui.mainForm->Device().PortParams.PortName, std::string());
+  QVERIFY(!gui.setupForm->isVisible());
+}
+
+void SetupEmulateTest::resetRefused() {
+  GuiHarness gui({"COM1"});
+  gui.dir.Write("PlaceCB.lst", "x\r\n");
+  gui.answer = MsgBox::TAnswer::No;
+  gui.StartIdle();
+  QVERIFY(!RunSetup(gui, [](TSetupForm& form) {
+    form.SetDefaultSettingsButton->click();
+    QVERIFY(form.isVisible());
+    form.CloseButton->click();
+  }));
+  QVERIFY(std::filesystem::exists(gui.dir.File("PlaceCB.lst")));
+  QCOMPARE(gui.mainForm->Device().PortParams.PortName, std::string("COM1"));
+}
+
+void SetupEmulateTest::probeCheckIsFollowedByReady() {
+  SimProcess sim;
+  GuiHarness gui;
+  std::vector<char> modes;
+  ListenAndRecord(gui, sim, modes);
+  TEmulateForm& emulator = *gui.emulateForm;
+  emulator.CModeButton->click();
+  QCOMPARE(emulator.ProgressBar1->value(), 100);
+  QTRY_COMPARE(modes, (std::vector<char>{'c', 'r'}));
+  QCOMPARE(gui.mainForm->ModeLabel->text(), QString("Готов"));
+  QTRY_COMPARE(gui.mainForm->ModeLabel->text(), QString("Режим \"Экспертный\""));
+}
+
+void SetupEmulateTest::measurementError() {
+  SimProcess sim;
+  GuiHarness gui;
+  std::vector<char> modes;
+  ListenAndRecord(gui, sim, modes);
+  int results = 0;
+  gui.mainForm->Device().OnWorkResult = [&results](TKVZDevice&) { ++results; };
+  gui.emulateForm->ErrCB->setChecked(true);
+  gui.emulateForm->WorkResultButton->click();
+  QTRY_COMPARE(modes, (std::vector<char>{'s', 'x'}));
+  QTest::qWait(50);
+  QCOMPARE(results, 0);
+}
+
+void SetupEmulateTest::randomValuesStayInTheirRanges() {
+  GuiHarness gui;
+  gui.StartIdle();
+  TEmulateForm& emulator = *gui.emulateForm;
+  const struct {
+    int item;
+    QPushButton* mode;
+    int u1From, u1To, u2From, u2To;  // inclusive
+  } ranges[] = {
+      {-1, emulator.EModeButton, -2000, 1999, -2000, -77},
+      {-1, emulator.YModeButton, -2000, 1999, -2000, 198},
+      {0, emulator.EModeButton, 1771, 1999, 1201, 1999},
+      {1, emulator.EModeButton, 300, 558, 200, 333},
+      {2, emulator.EModeButton, 560, 979, 480, 689},
+      {3, emulator.EModeButton, 560, 979, 335, 478},
+      {4, emulator.EModeButton, 720, 867, 691, 849},
+      {5, emulator.EModeButton, 869, 918, 691, 849},
+      {6, emulator.EModeButton, 920, 1199, 691, 849},
+      {7, emulator.EModeButton, 0, 449, -75, -2},
+      {8, emulator.EModeButton, 0, 449, 0, 49},
+      {9, emulator.EModeButton, 450, 598, 250, 358},
+      {10, emulator.EModeButton, 600, 1148, 360, 898},
+      {11, emulator.EModeButton, 1150, 1699, 900, 1199},
+      {12, emulator.WModeButton, 1701, 1999, -2000, 1999},
+      {12, emulator.YModeButton, 1201, 1999, -2000, 1999},
+      {13, emulator.WModeButton, -2000, 1999, -2000, -77},
+      {13, emulator.YModeButton, -2000, 1999, -2000, 198},
+  };
+  for (const auto& r : ranges) {
+    emulator.CurrentModeButton = r.mode;
+    emulator.ResCB->setCurrentIndex(r.item);
+    int u1Min = INT_MAX, u1Max = INT_MIN, u2Min = INT_MAX, u2Max = INT_MIN;
+    for (int draw = 0; draw < 3000; ++draw) {
+      emulator.ResCBSelect();
+      const int u1 = emulator.U1Edit->text().toInt();
+      const int u2 = emulator.U2Edit->text().toInt();
+      u1Min = std::min(u1Min, u1), u1Max = std::max(u1Max, u1);
+      u2Min = std::min(u2Min, u2), u2Max = std::max(u2Max, u2);
+    }
+    const QByteArray row = QByteArray::number(r.item) + " " + r.mode->toolTip().toLatin1();
+    QVERIFY2(u1Min >= r.u1From && u1Max <= r.u1To, row);
+    QVERIFY2(u2Min >= r.u2From && u2Max <= r.u2To, row);
+    // The draws spread over the range rather than sticking to one value.
+    QVERIFY2(u1Max - u1Min > (r.u1To - r.u1From) / 2, row);
+  }
+}
+
+void SetupEmulateTest::workResultReachesTheMainWindow() {
+  SimProcess sim;
+  GuiHarness gui;
+  std::vector<char> modes;
+  ListenAndRecord(gui, sim, modes);
+  TEmulateForm& emulator = *gui.emulateForm;
+  emulator.YModeButton->click();
+  emulator.ResCB->setCurrentIndex(3);
+  emulator.WorkResultButton->click();
+  QTRY_COMPARE(gui.mainForm->WorkResLabel->text(), QString("Золото 585 пробы (14kt, стандарт)"));
+  QCOMPARE(gui.mainForm->LastResultIndex, 2);
+  QCOMPARE(gui.mainForm->ModeLabel->text(), QString("Режим \"Ювелирный - желтый сплав\""));
+  QVERIFY(gui.mainForm->PrintButton->isEnabled());
+}
+
+void SetupEmulateTest::potentialsAreSentAsTheirLowSixteenBits() {
+  SimProcess sim;
+  GuiHarness gui;
+  std::vector<char> modes;
+  ListenAndRecord(gui, sim, modes);
+  TEmulateForm& emulator = *gui.emulateForm;
+  emulator.EModeButton->click();
+  emulator.ResCB->setCurrentIndex(0);
+  emulator.U1Edit->setText("70000");
+  emulator.U2Edit->setText("abc");
+  emulator.WorkResultButton->click();
+  QTRY_COMPARE(gui.mainForm->U1ValueLabel->text(), QString("4464"));
+  QCOMPARE(gui.mainForm->U2ValueLabel->text(), QString("0"));
+  QCOMPARE(gui.mainForm->LastResultIndex, -1);
+}
+
+void SetupEmulateTest::shortcutShowsTheEmulatorBesideTheMainWindow() {
+  GuiHarness gui;
+  gui.StartIdle();
+  QVERIFY(QTest::qWaitForWindowActive(gui.mainForm.get()));
+  QVERIFY(!gui.emulateForm->isVisible());
+  QTest::keyClick(gui.mainForm.get(), Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
+  QVERIFY(gui.emulateForm->isVisible());
+  QCOMPARE(gui.emulateForm->pos().y(), gui.mainForm->frameGeometry().top());
+  QVERIFY(gui.emulateForm->pos().x() > gui.mainForm->frameGeometry().right());
+}
+
+int main(int argc, char** argv) {
+  TKVZApplication app(argc, argv);
+  SetupEmulateTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "SetupEmulateTest.moc"
