@@ -102,7 +102,7 @@ bool ShowStage(const std::string& text, TStageTarget* target) {
 }
 
 bool OpenComPort(const TMyComPortParams& params, TPortHandle& handle, TProgressBar* progress,
-                 const TLinkEnv& env) {
+                 const TLinkEnv& env, TOpenError* error) {
   if (handle && !CloseComPort(handle)) return false;
   constexpr int kAttempts = 5;
   if (progress != nullptr) {
@@ -111,7 +111,7 @@ bool OpenComPort(const TMyComPortParams& params, TPortHandle& handle, TProgressB
   }
   TPortHandle line;
   for (int attempt = 0; attempt < kAttempts && !line; ++attempt) {
-    line = env.Open(params.PortName);
+    line = env.Open(params.PortName, error);
     if (!line) {
       env.Clock->Sleep(std::chrono::milliseconds(1000));
       if (progress != nullptr) progress->SetPosition(progress->Position() + 1);

@@ -38,6 +38,7 @@ TKVZDevice::~TKVZDevice() {
 }
 
 void TKVZDevice::SaveSettings() {
+  EnsureWorkDir();
   SavePortParams(Settings, WorkDir + kSettingsFile, PortParams, true);
 }
 
@@ -45,7 +46,9 @@ bool TKVZDevice::TryPort(const std::string& portName, TProgressBar* progress) {
   const int position = progress != nullptr ? progress->Position() : 0;
   const int maximum = progress != nullptr ? progress->Maximum() : 0;
   PortParams.PortName = portName;
-  bool ok = OpenComPort(PortParams, PortHandle, progress, Env);
+  TOpenError error = TOpenError::None;
+  bool ok = OpenComPort(PortParams, PortHandle, progress, Env, &error);
+  if (error == TOpenError::AccessDenied) accessDenied_ = true;
   if (progress != nullptr) {
     progress->SetMaximum(maximum);
     progress->SetPosition(position);
@@ -60,6 +63,7 @@ bool TKVZDevice::Connect(const TStringList& portNames, TProgressBar* progress,
                          TStageTarget* stageTarget) {
   if (Connected.load() && !ClosePort()) return false;
   Connected.store(false);
+  accessDenied_ = false;
   if (progress != nullptr) {
     progress->SetVisible(true);
     progress->SetPosition(0);

@@ -28,6 +28,8 @@ class TKVZDevice : public TDeviceObject {
   bool Connect(const TStringList& portNames, TProgressBar* progress, TStageTarget* stageTarget);
   void StartListening();
   bool StopListening();
+  // Whether the last Connect met a port it was not allowed to open.
+  bool AccessDenied() const { return accessDenied_; }
 
   bool ExtractFrame();
   bool Request(const std::string& command, std::uint32_t replyLength);
@@ -63,6 +65,7 @@ class TKVZDevice : public TDeviceObject {
   template <typename Build>
   void PutFrame(Build build);
 
+  bool accessDenied_ = false;
   std::mutex idleMutex_;
   std::condition_variable idleSet_;
 };

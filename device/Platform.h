@@ -10,6 +10,9 @@
 std::string ExecutablePath();
 // The separator WorkDir ends with.
 char PathSeparator();
+// The user's own folder for this program's files, ending with the separator; it may not exist
+// yet. Throws std::runtime_error when the system names no such place.
+std::string UserDataFolder();
 // Puts source in place of target in one step, so a reader sees the old file or the new one, never
 // a part of either. False on failure; source is then left behind for the caller to remove.
 bool ReplaceFileWith(const std::string& source, const std::string& target);

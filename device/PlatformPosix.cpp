@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <stdexcept>
 #include <vector>
 
@@ -55,6 +56,14 @@ std::string ExecutablePath() {
 
 char PathSeparator() {
   return '/';
+}
+
+std::string UserDataFolder() {
+  const char* dataHome = std::getenv("XDG_DATA_HOME");
+  if (dataHome != nullptr && dataHome[0] == '/') return std::string(dataHome) + "/kvz03/";
+  const char* home = std::getenv("HOME");
+  if (home == nullptr || home[0] != '/') throw std::runtime_error("no home folder");
+  return std::string(home) + "/.local/share/kvz03/";
 }
 
 bool ReplaceFileWith(const std::string& source, const std::string& target) {

@@ -60,6 +60,14 @@ char PathSeparator() {
   return '\\';
 }
 
+std::string UserDataFolder() {
+  const DWORD size = GetEnvironmentVariableW(L"LOCALAPPDATA", nullptr, 0);
+  if (size == 0) throw std::runtime_error("no local application data folder");
+  std::wstring folder(size, L'\0');
+  folder.resize(GetEnvironmentVariableW(L"LOCALAPPDATA", folder.data(), size));
+  return WideToUtf8(folder) + "\\kvz03\\";
+}
+
 bool ReplaceFileWith(const std::string& source, const std::string& target) {
   const std::wstring from = Utf8ToWide(source);
   const std::wstring to = Utf8ToWide(target);

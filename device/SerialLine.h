@@ -33,8 +33,13 @@ class TSerialLine {
 
 using TPortHandle = std::unique_ptr<TSerialLine>;
 
-// One attempt to open the named port exclusively; null on failure. A name with a path separator
-// is taken as a path; otherwise the system's naming applies (COM3, ttyUSB0).
-TPortHandle OpenSerialLine(const std::string& portName);
+// Why a port did not open. AccessDenied means the port is there but this user may not use it;
+// a port held by another program is Busy.
+enum class TOpenError { None, NotFound, Busy, AccessDenied, Other };
 
-using TLineOpener = std::function<TPortHandle(const std::string& portName)>;
+// One attempt to open the named port exclusively; null on failure, with the reason in error when
+// given. A name with a path separator is taken as a path; otherwise the system's naming applies
+// (COM3, ttyUSB0).
+TPortHandle OpenSerialLine(const std::string& portName, TOpenError* error = nullptr);
+
+using TLineOpener = std::function<TPortHandle(const std::string& portName, TOpenError* error)>;

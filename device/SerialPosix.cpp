@@ -30,6 +30,24 @@ bool SpeedCode(std::uint32_t baud, speed_t& code) {
   return false;
 }
 
+TOpenError ReasonOf(int error) {
+  switch (error) {
+    case EACCES:
+    case EPERM:
+      return TOpenError::AccessDenied;
+    case ENOENT:
+    case ENXIO:
+    case ENODEV:
+    case ENOTDIR:
+      return TOpenError::NotFound;
+    case EBUSY:
+    case EWOULDBLOCK:
+      return TOpenError::Busy;
+    default:
+      return TOpenError::Other;
+  }
+}
+
 class TPosixLine final : public TSerialLine {
  public:
   explicit TPosixLine(int fd) : fd_(fd) {}
@@ -154,16 +172,27 @@ class TPosixLine final : public TSerialLine {
 
 }  // namespace
 
-TPortHandle OpenSerialLine(const std::string& portName) {
+TPortHandle OpenSerialLine(const std::string& portName, TOpenError* error) {
+  TOpenError ignored;
+  TOpenError& reason = error != nullptr ? *error : ignored;
+  reason = TOpenError::NotFound;
   if (portName.empty()) return nullptr;
   const std::string path = portName.find('/') != std::string::npos ? portName : "/dev/" + portName;
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return nullptr;
-  // TIOCEXCL keeps other users out but not root; the lock also stops a second opener that runs as
-  // root or is this program again.
-  if (!isatty(fd) || ioctl(fd, TIOCEXCL) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    ::close(fd);
+  if (fd < 0) {
+    reason = ReasonOf(errno);
     return nullptr;
   }
-  return std::make_unique<TPosixLine>(fd);
+  // TIOCEXCL keeps other users out but not root; the lock also stops a second opener that runs as
+  // root or is this program again.
+  if (!isatty(fd)) {
+    reason = TOpenError::Other;
+  } else if (ioctl(fd, TIOCEXCL) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    reason = ReasonOf(errno);
+  } else {
+    reason = TOpenError::None;
+    return std::make_unique<TPosixLine>(fd);
+  }
+  ::close(fd);
+  return nullptr;
 }

@@ -94,7 +94,10 @@ class TWin32Line final : public TSerialLine {
 
 }  // namespace
 
-TPortHandle OpenSerialLine(const std::string& portName) {
+TPortHandle OpenSerialLine(const std::string& portName, TOpenError* error) {
+  TOpenError ignored;
+  TOpenError& reason = error != nullptr ? *error : ignored;
+  reason = TOpenError::NotFound;
   if (portName.empty()) return nullptr;
   // COM10 and above exist only in the device namespace, so every bare name goes through it.
   const bool isPath = portName.find_first_of("\\/") != std::string::npos;
@@ -102,6 +105,21 @@ TPortHandle OpenSerialLine(const std::string& portName) {
   if (path.empty()) return nullptr;
   const HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  if (handle == INVALID_HANDLE_VALUE) {
+    // Windows refuses a port that another program holds with "access denied".
+    switch (GetLastError()) {
+      case ERROR_FILE_NOT_FOUND:
+      case ERROR_PATH_NOT_FOUND:
+        break;
+      case ERROR_ACCESS_DENIED:
+      case ERROR_SHARING_VIOLATION:
+        reason = TOpenError::Busy;
+        break;
+      default:
+        reason = TOpenError::Other;
+    }
+    return nullptr;
+  }
+  reason = TOpenError::None;
   return std::make_unique<TWin32Line>(handle);
 }

@@ -13,6 +13,8 @@ packages=(
   # the program
   qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-translations-l10n
   libgl-dev fonts-liberation fonts-wine
+  # checking the installed menu entry, AppStream data and the Debian package
+  desktop-file-utils appstream dpkg-dev
   # looking at windows and printed pages without a display
   xvfb xauth xdotool poppler-utils imagemagick
   # the Windows device link: cross compiler and Wine to run its tests

@@ -41,10 +41,11 @@ class ConnectTest : public testing::Test {
   }
 
   TKVZDevice& MakeDevice() {
-    TLinkEnv env{[this](const std::string& name) -> TPortHandle {
+    TLinkEnv env{[this](const std::string& name, TOpenError* error) -> TPortHandle {
                    opened.push_back(name);
                    const auto it = ports.find(name);
-                   return it == ports.end() ? nullptr : OpenSerialLine(it->second->PortPath());
+                   return it == ports.end() ? nullptr
+                                            : OpenSerialLine(it->second->PortPath(), error);
                  },
                  &clock};
     device = std::make_unique<TKVZDevice>(env);

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
+#include <unistd.h>
 
 #include <chrono>
 
@@ -43,7 +46,7 @@ class TransportTest : public testing::Test {
 TEST_F(TransportTest, UnopenablePortCostsFiveAttemptsASecondApart) {
   FakeClock clock;
   int attempts = 0;
-  TLinkEnv env{[&](const std::string&) {
+  TLinkEnv env{[&](const std::string&, TOpenError*) {
                  ++attempts;
                  return TPortHandle();
                },
@@ -72,7 +75,7 @@ TEST_F(TransportTest, OpenStopsAtTheFirstSuccessAndClosesAnOpenHandleFirst) {
   FakeClock clock;
   LineScript script;
   int attempts = 0;
-  TLinkEnv env{[&](const std::string&) -> TPortHandle {
+  TLinkEnv env{[&](const std::string&, TOpenError*) -> TPortHandle {
                  if (++attempts < 3) return nullptr;
                  return std::make_unique<ScriptedLine>(script);
                },
@@ -106,9 +109,51 @@ TEST_F(TransportTest, PortIsExclusiveUntilClosed) {
   EXPECT_TRUE(OpenSerialLine(pty.SlavePath()));
 }
 
-TEST_F(TransportTest, NotATerminalIsNotAPort) {
-  EXPECT_FALSE(OpenSerialLine("/dev/null"));
-  EXPECT_FALSE(OpenSerialLine(""));
+// Opens path as an unprivileged user would: as root, in a child that has given up root.
+TOpenError OpenAsUser(const std::string& path) {
+  if (geteuid() != 0) {
+    TOpenError error = TOpenError::None;
+    OpenSerialLine(path, &error);
+    return error;
+  }
+  const pid_t child = fork();
+  if (child == 0) {
+    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(99);
+    TOpenError error = TOpenError::None;
+    OpenSerialLine(path, &error);
+    _exit(static_cast<int>(error));
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return static_cast<TOpenError>(WEXITSTATUS(status));
+}
+
+TEST_F(TransportTest, OpenSaysWhyAPortDidNotOpen) {
+  const struct {
+    std::string name;
+    TOpenError error;
+  } cases[] = {{"", TOpenError::NotFound},
+               {"/dev/kvz-test-no-such-port", TOpenError::NotFound},
+               {"/dev/null", TOpenError::Other},
+               {pty.SlavePath(), TOpenError::None}};
+  for (const auto& c : cases) {
+    TOpenError error = TOpenError::Busy;
+    const TPortHandle line = OpenSerialLine(c.name, &error);
+    EXPECT_EQ(error, c.error) << c.name;
+    EXPECT_EQ(line != nullptr, c.error == TOpenError::None) << c.name;
+  }
+  {
+    const TPortHandle holder = OpenSerialLine(pty.SlavePath());
+    TOpenError error = TOpenError::None;
+    EXPECT_FALSE(OpenSerialLine(pty.SlavePath(), &error));
+    EXPECT_EQ(error, TOpenError::Busy);
+  }
+  // A port this user may not use is told apart from one that is missing or busy.
+  ASSERT_EQ(chmod(pty.SlavePath().c_str(), 0600), 0);
+  if (geteuid() != 0) {
+    ASSERT_EQ(chmod(pty.SlavePath().c_str(), 0), 0);
+  }
+  EXPECT_EQ(OpenAsUser(pty.SlavePath()), TOpenError::AccessDenied);
 }
 
 TEST_F(TransportTest, LineSettingsOutsideWhatTheLineCanDoAreRefused) {

@@ -23,8 +23,8 @@ class StreamLine : public TSerialLine {
       return true;
     }
     const std::size_t chunk = data_[pos_] % 64 == 63 ? 9000 : data_[pos_] % 64;
-    if (chunk == 0) return false;
     ++pos_;
+    if (chunk == 0) return false;
     queued_ = std::min(chunk, size_ - pos_);
     count = static_cast<std::uint32_t>(queued_);
     return true;
@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(d.Frame[4] == 'W');
     d.ResultNames.Value(d.ResultCode.load());
   };
-  for (int guard = 0; !stream->Done() && guard < 100000; ++guard) {
+  while (!stream->Done()) {
     std::uint32_t count = 0;
     if (device.GetInputCount(count) && count > 0) device.ReadInput(count);
     Check(device.RxCount() <= kBufferSize);

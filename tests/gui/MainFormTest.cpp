@@ -27,6 +27,8 @@ class MainFormTest : public QObject {
 
  private slots:
   void startWithoutDetectorSearchesEveryPortAndFails();
+  void permissionHintOnlyWhenAPortWasRefused_data();
+  void permissionHintOnlyWhenAPortWasRefused();
   void startWithDetectorOnStoredPortTriesNothingElse();
   void connectWhileListeningReconnectsAndListensAgain();
   void detectorNotReady();
@@ -66,6 +68,26 @@ void MainFormTest::startWithoutDetectorSearchesEveryPortAndFails() {
   QCOMPARE(gui.opened.size(), std::size_t(15));
   QCOMPARE(form.Device().PortParams.PortName, std::string("COM1"));
   QVERIFY(!form.StartTimer->isActive());
+}
+
+void MainFormTest::permissionHintOnlyWhenAPortWasRefused_data() {
+  QTest::addColumn<bool>("refused");
+  QTest::newRow("absent ports") << false;
+  QTest::newRow("a port refused for permission") << true;
+}
+
+void MainFormTest::permissionHintOnlyWhenAPortWasRefused() {
+  QFETCH(bool, refused);
+  GuiHarness gui({"ttyUSB0"});
+  if (refused) gui.refused.insert("ttyUSB0");
+  gui.Start();
+  QTRY_COMPARE(gui.boxes.size(), std::size_t(1));
+  const QString notFound = "Прибор не найден! Подключите прибор к USB-порту.";
+  QCOMPARE(gui.boxes[0].text, refused ? notFound +
+                                            "\rНет доступа к последовательному порту: добавьте "
+                                            "пользователя в группу dialout и войдите в систему "
+                                            "заново."
+                                      : notFound);
 }
 
 void MainFormTest::startWithDetectorOnStoredPortTriesNothingElse() {
@@ -174,9 +196,8 @@ void MainFormTest::modeTexts() {
   QFETCH(bool, verdictArea);
   QFETCH(bool, expertArea);
   GuiHarness gui;
-  gui.Start();
+  gui.StartIdle();
   TMainForm& form = *gui.mainForm;
-  form.StartTimer->stop();
   form.CurrentMode = 'w';
   form.Device().Mode = mode;
   form.ShowMode(form.Device());
@@ -206,9 +227,8 @@ void MainFormTest::expertValues() {
   QFETCH(int, u2);
   QFETCH(QString, difference);
   GuiHarness gui;
-  gui.Start();
+  gui.StartIdle();
   TMainForm& form = *gui.mainForm;
-  form.StartTimer->stop();
   TKVZDevice& device = form.Device();
   device.Mode = 'e';
   device.ResultCode = '3';
@@ -225,9 +245,8 @@ void MainFormTest::expertValues() {
 
 void MainFormTest::transientStateReturnsToTheWorkingMode() {
   GuiHarness gui;
-  gui.Start();
+  gui.StartIdle();
   TMainForm& form = *gui.mainForm;
-  form.StartTimer->stop();
   TKVZDevice& device = form.Device();
   device.Mode = 'w';
   form.ShowMode(device);
@@ -250,9 +269,8 @@ void MainFormTest::transientStateReturnsToTheWorkingMode() {
 
 void MainFormTest::powerOffClearsTheWorkingMode() {
   GuiHarness gui;
-  gui.Start();
+  gui.StartIdle();
   TMainForm& form = *gui.mainForm;
-  form.StartTimer->stop();
   form.Device().Mode = 'e';
   form.ShowMode(form.Device());
   form.Device().Mode = 'f';
@@ -282,9 +300,8 @@ void MainFormTest::resultIndex() {
   QFETCH(int, index);
   QFETCH(QString, verdict);
   GuiHarness gui;
-  gui.Start();
+  gui.StartIdle();
   TMainForm& form = *gui.mainForm;
-  form.StartTimer->stop();
   QVERIFY(!form.PrintButton->isEnabled());
   TKVZDevice& device = form.Device();
   device.Mode = 'y';
@@ -298,9 +315,8 @@ void MainFormTest::resultIndex() {
 
 void MainFormTest::resultDuringTransientStateIsWiped() {
   GuiHarness gui;
-  gui.Start();
+  gui.StartIdle();
   TMainForm& form = *gui.mainForm;
-  form.StartTimer->stop();
   TKVZDevice& device = form.Device();
   device.Mode = 'y';
   form.ShowMode(device);
@@ -320,9 +336,8 @@ void MainFormTest::resultDuringTransientStateIsWiped() {
 void MainFormTest::informationWindowShowsTheDetectorIdentity() {
   SimProcess sim({"--id", "KVZ03042"});
   GuiHarness gui;
-  gui.Start();
+  gui.StartIdle();
   TMainForm& form = *gui.mainForm;
-  form.StartTimer->stop();
   TAboutForm& about = *gui.aboutForm;
   about.show();
   QCOMPARE(about.VersLabel->text(),
@@ -342,8 +357,7 @@ void MainFormTest::informationWindowShowsTheDetectorIdentity() {
 
 void MainFormTest::errorEscapingAHandlerIsShownAndTheProgramGoesOn() {
   GuiHarness gui;
-  gui.Start();
-  gui.mainForm->StartTimer->stop();
+  gui.StartIdle();
   QTimer failing;
   failing.setSingleShot(true);
   connect(&failing, &QTimer::timeout, [] { throw std::runtime_error("Нет места на диске"); });
