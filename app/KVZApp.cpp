@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
   TKVZApplication app(argc, argv);
   QApplication::setApplicationName(TQtGuiLink::kAppTitle);
   QGuiApplication::setDesktopFileName("kvz03");
-  app.LoadTranslations();
+  app.LoadTranslationsAndFonts();
   TQtGuiLink guiLink;
   InstallGuiLink(&guiLink);
 

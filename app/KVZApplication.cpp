@@ -1,5 +1,7 @@
 #include "KVZApplication.h"
 
+#include <QFont>
+#include <QFontDatabase>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -20,7 +22,14 @@ bool TKVZApplication::notify(QObject* receiver, QEvent* event) {
   return false;
 }
 
-void TKVZApplication::LoadTranslations() {
+void TKVZApplication::LoadTranslationsAndFonts() {
+  // Tahoma and MS Sans Serif are about as wide as Arial; left to the system's default sans
+  // serif, which is wider, captions overrun their labels. Arial itself maps to its
+  // metric-compatible free stand-in through fontconfig.
+  for (const char* family : {"Tahoma", "MS Sans Serif"}) {
+    if (!QFontDatabase::hasFamily(family)) QFont::insertSubstitution(family, "Liberation Sans");
+  }
+
   auto* translator = new QTranslator(this);
   if (translator->load(QLocale(QLocale::Russian), "qtbase", "_",
                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))

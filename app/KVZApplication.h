@@ -9,6 +9,7 @@ class TKVZApplication : public QApplication {
   TKVZApplication(int& argc, char** argv);
   bool notify(QObject* receiver, QEvent* event) override;
 
-  // Qt's own texts (box buttons, print and preview dialogs) in Russian.
-  void LoadTranslations();
+  // Qt's own texts (box buttons, print and preview dialogs) in Russian, and stand-ins for the
+  // Windows fonts the windows are laid out with where the system lacks them.
+  void LoadTranslationsAndFonts();
 };

@@ -48,9 +48,9 @@ TAboutForm::TAboutForm(QWidget* mainWindow, const TKVZDevice& device)
                      true, Qt::AlignLeft | Qt::AlignTop);
   Label3->setWordWrap(true);
   Label4 = TextLabel(this,
-                     "Исходные тексты и сборка: файл README проекта\n"
-                     "Ошибки и пожелания: трекер задач проекта\n"
-                     "Связь с прибором: USB, последовательный порт",
+                     "Исходные тексты: файл README\n"
+                     "Ошибки и пожелания: трекер задач\n"
+                     "Связь с прибором: USB",
                      {328, 276, 349, 57}, 16, true, Qt::AlignLeft | Qt::AlignTop);
   Label4->setWordWrap(true);
 }

@@ -49,11 +49,15 @@ TSetupForm::TSetupForm(QWidget* owner, std::string portSource, std::function<voi
     : QDialog(owner), portSource_(std::move(portSource)), deleteHistory_(std::move(deleteHistory)) {
   setWindowTitle(" Настройки");
   setFixedSize(317, 261);
+  QFont plain("MS Sans Serif");
+  plain.setPixelSize(11);
+  plain.setBold(false);
+  setFont(plain);
+  QFont bold = plain;
+  bold.setBold(true);
 
   GroupBox1 = new QGroupBox(" Настройка соединения с прибором ", this);
   GroupBox1->setGeometry(6, 4, 305, 171);
-  QFont bold = GroupBox1->font();
-  bold.setBold(true);
   GroupBox1->setFont(bold);
 
   Image1 = new QLabel(GroupBox1);
@@ -77,9 +81,9 @@ TSetupForm::TSetupForm(QWidget* owner, std::string portSource, std::function<voi
   int top = 24;
   for (const auto& row : rows) {
     auto* label = new QLabel(QString::fromUtf8(row.caption), GroupBox1);
-    label->setFont(font());
+    label->setFont(plain);
     label->setGeometry(48, top, 100, 21);
-    row.box->setFont(font());
+    row.box->setFont(plain);
     row.box->setGeometry(150, top, 145, 21);
     top += 28;
   }

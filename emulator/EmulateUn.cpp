@@ -70,7 +70,7 @@ TEmulateForm::TEmulateForm(QWidget* mainWindow, TKVZDevice& device)
   setFont(font);
 
   GroupBox1 = new QGroupBox(" Set Mode ", this);
-  GroupBox1->setGeometry(8, 4, 260, 226);
+  GroupBox1->setGeometry(8, 4, 260, 196);
   const auto modeButton = [this](const char* caption, const char* mode, QRect place) {
     auto* button = new QPushButton(QString::fromUtf8(caption), GroupBox1);
     button->setToolTip(mode);
@@ -87,15 +87,15 @@ TEmulateForm::TEmulateForm(QWidget* mainWindow, TKVZDevice& device)
   EModeButton = modeButton("Режим \"Экспертный\"", "e", {8, 70, 244, 25});
   YModeButton = modeButton("Режим \"Ювелирный - желтый сплав\"", "y", {8, 100, 244, 25});
   WModeButton = modeButton("Режим \"Ювелирный - белый сплав\"", "w", {8, 130, 244, 25});
-  Button2 = modeButton("Отключение зонда", "p", {8, 190, 120, 25});
+  Button2 = modeButton("Отключение зонда", "p", {8, 160, 118, 25});
   Button1 = new QPushButton("Отключение питания", this);
   Button1->setToolTip("f");
-  Button1->setGeometry(8 + 132, 4 + 190, 120, 25);
+  Button1->setGeometry(8 + 132, 4 + 160, 120, 25);
   Button1->raise();
   connect(Button1, &QPushButton::clicked, this, [this] { CModeButtonClick(Button1); });
 
   GroupBox2 = new QGroupBox(" Work Result ", this);
-  GroupBox2->setGeometry(8, 236, 260, 219);
+  GroupBox2->setGeometry(8, 208, 260, 247);
   auto* u1Label = new QLabel("U1", GroupBox2);
   u1Label->setGeometry(12, 26, 20, 21);
   U1Edit = new QLineEdit("0", GroupBox2);

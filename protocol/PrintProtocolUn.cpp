@@ -80,7 +80,7 @@ TPrintProtocolForm::TPrintProtocolForm(QWidget* owner, TPrintForm& printForm)
   const auto place = [&](QWidget* field, int left, int width) {
     field->setGeometry(left, top + kCaptionHeight + 2, width, kFieldHeight);
   };
-  const auto nextRow = [&] { top += kCaptionHeight + 2 + kFieldHeight + 8; };
+  const auto nextRow = [&] { top += kCaptionHeight + 2 + kFieldHeight + 14; };
   const auto separator = [&] {
     auto* line = new QFrame(area);
     line->setFrameShape(QFrame::HLine);
