@@ -76,8 +76,10 @@ void Listening(FakeGui& gui, int frames, int idleSeconds) {
   std::vector<double> latency;
   for (int i = 0; i < frames; ++i) {
     handled = 0;
-    pty.Send(i % 2 == 0 ? "[$%]Me{#&}" : "[$%]My{#&}");
+    // The frame leaves in one write; the clock starts just before it, so the figure includes
+    // the write itself.
     const auto sent = Clock::now();
+    pty.Send(i % 2 == 0 ? "[$%]Me{#&}" : "[$%]My{#&}");
     gui.PumpUntil([&] { return handled.load() != 0; });
     latency.push_back(Ms(Clock::time_point(Clock::duration(handled.load())) - sent));
   }
