@@ -8,16 +8,13 @@
 
 #include "GuiLink.h"
 #include "Platform.h"
+#include "TextFile.h"
 
 std::string WorkDir;
 
 namespace {
 
 bool g_workDirIsUserFolder = false;
-
-std::filesystem::path PathOf(const std::string& utf8) {
-  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
 
 }  // namespace
 
@@ -31,7 +28,7 @@ std::string WorkDirFromExePath(const std::string& exePath, char separator) {
 bool FolderWritable(const std::string& folder) {
   const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
   const std::filesystem::path probe =
-      PathOf(folder) / (".kvz03-write-test-" + std::to_string(stamp));
+      FilePath(folder) / (".kvz03-write-test-" + std::to_string(stamp));
   bool writable = false;
   {
     std::ofstream out(probe, std::ios::binary);
@@ -63,5 +60,5 @@ void EnsureWorkDir() {
   if (!g_workDirIsUserFolder) return;
   // A folder that cannot be made shows up as the write's own error a moment later.
   std::error_code ec;
-  std::filesystem::create_directories(PathOf(WorkDir), ec);
+  std::filesystem::create_directories(FilePath(WorkDir), ec);
 }

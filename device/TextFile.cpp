@@ -7,21 +7,22 @@
 
 #include "Platform.h"
 
-namespace {
-
-std::filesystem::path PathOf(const std::string& utf8) {
-  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+std::filesystem::path FilePath(const std::string& fileName) {
+  return std::filesystem::path(std::u8string(fileName.begin(), fileName.end()));
 }
-
-}  // namespace
 
 bool FileExists(const std::string& fileName) {
   std::error_code ec;
-  return std::filesystem::is_regular_file(PathOf(fileName), ec);
+  return std::filesystem::is_regular_file(FilePath(fileName), ec);
+}
+
+bool RemoveFile(const std::string& fileName) {
+  std::error_code ec;
+  return std::filesystem::remove(FilePath(fileName), ec);
 }
 
 std::vector<std::string> ReadTextLines(const std::string& fileName) {
-  std::ifstream in(PathOf(fileName), std::ios::binary);
+  std::ifstream in(FilePath(fileName), std::ios::binary);
   if (!in) throw TFileError("Не удалось открыть файл \"" + fileName + "\"");
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad()) throw TFileError("Не удалось прочитать файл \"" + fileName + "\"");
@@ -45,20 +46,20 @@ void WriteTextLines(const std::string& fileName, const std::vector<std::string>&
   const std::string temporary = fileName + ".tmp";
   const TFileError failure("Не удалось записать файл \"" + fileName + "\"");
   {
-    std::ofstream out(PathOf(temporary), std::ios::binary | std::ios::trunc);
+    std::ofstream out(FilePath(temporary), std::ios::binary | std::ios::trunc);
     if (!out) throw failure;
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.flush();
     if (!out) {
       out.close();
       std::error_code ec;
-      std::filesystem::remove(PathOf(temporary), ec);
+      std::filesystem::remove(FilePath(temporary), ec);
       throw failure;
     }
   }
   if (!ReplaceFileWith(temporary, fileName)) {
     std::error_code ec;
-    std::filesystem::remove(PathOf(temporary), ec);
+    std::filesystem::remove(FilePath(temporary), ec);
     throw failure;
   }
 }

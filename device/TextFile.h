@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -12,7 +13,11 @@ class TFileError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A UTF-8 file name as the file system takes it, on every system.
+std::filesystem::path FilePath(const std::string& fileName);
 bool FileExists(const std::string& fileName);
+// Removes the file; false when it could not be removed (a missing file included).
+bool RemoveFile(const std::string& fileName);
 // Accepts CR LF, LF or CR line ends. Throws TFileError when the file cannot be read.
 std::vector<std::string> ReadTextLines(const std::string& fileName);
 // Replaces the file in one step through a temporary file beside it, so a crash or a full disk

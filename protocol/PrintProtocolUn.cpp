@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <cstdio>
 
 #include "CommonProcUn.h"
 #include "DirUn.h"
@@ -211,7 +210,8 @@ void TPrintProtocolForm::SaveHistory() {
 }
 
 void TPrintProtocolForm::DeleteHistory() {
-  for (QComboBox* box : Remembered()) std::remove(HistoryFile(box).c_str());
+  // A history file that cannot be deleted is left as it is.
+  for (QComboBox* box : Remembered()) RemoveFile(HistoryFile(box));
 }
 
 void TPrintProtocolForm::ClearButtonClick() {
