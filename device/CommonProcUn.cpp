@@ -33,7 +33,11 @@ std::uint32_t NumberOf(const TStringList& list, std::string_view key, std::uint3
   const std::optional<std::string> value = ValueOf(list, key);
   if (!value || value->empty()) return fallback;
   std::string_view text = *value;
-  if (text.front() == '+') text.remove_prefix(1);
+  // from_chars takes a minus but no plus; one sign at most.
+  if (text.front() == '+') {
+    text.remove_prefix(1);
+    if (text.empty() || text.front() == '-') return fallback;
+  }
   long long number = 0;
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
   if (ec != std::errc() || end != text.data() + text.size()) return fallback;
