@@ -52,7 +52,10 @@ bool LoadPortParams(TStringList& list, const std::string& fileName, TMyComPortPa
     params = {"COM1", 115200, 8, 0, 0};
     return false;
   }
-  list = ReadTextLines(fileName);
+  // Five short lines; a file this long is garbage, so every key takes its fallback, and the rest
+  // of it is never read into memory.
+  constexpr std::size_t kMaxSettingsBytes = 64 * 1024;
+  list = ReadShortTextLines(fileName, kMaxSettingsBytes).value_or(TStringList());
   params.PortName = ValueOf(list, "COMName").value_or("");
   params.BaudRate = NumberOf(list, "COMSpeed", 115200);
   params.ByteSize = static_cast<std::uint8_t>(NumberOf(list, "COMByteSize", 8));
