@@ -65,24 +65,6 @@ std::optional<std::vector<std::string>> ReadShortTextLines(const std::string& fi
 void WriteTextLines(const std::string& fileName, const std::vector<std::string>& lines) {
   std::string bytes;
   for (const std::string& line : lines) bytes += Utf8ToCp1251(line) + "\r\n";
-
-  const std::string temporary = fileName + ".tmp";
-  const TFileError failure("Не удалось записать файл \"" + fileName + "\"");
-  {
-    std::ofstream out(FilePath(temporary), std::ios::binary | std::ios::trunc);
-    if (!out) throw failure;
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    if (!out) {
-      out.close();
-      std::error_code ec;
-      std::filesystem::remove(FilePath(temporary), ec);
-      throw failure;
-    }
-  }
-  if (!ReplaceFileWith(temporary, fileName)) {
-    std::error_code ec;
-    std::filesystem::remove(FilePath(temporary), ec);
-    throw failure;
-  }
+  if (!WriteFileAtomically(fileName, bytes))
+    throw TFileError("Не удалось записать файл \"" + fileName + "\"");
 }

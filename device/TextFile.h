@@ -26,6 +26,6 @@ std::vector<std::string> ReadTextLines(const std::string& fileName);
 // not read much further.
 std::optional<std::vector<std::string>> ReadShortTextLines(const std::string& fileName,
                                                            std::size_t maxBytes);
-// Replaces the file in one step through a temporary file beside it, so a crash or a full disk
-// never leaves a truncated file. Throws TFileError when it cannot be written.
+// Replaces the file in one step (WriteFileAtomically), so a crash or a full disk never leaves a
+// truncated file. Throws TFileError when it cannot be written.
 void WriteTextLines(const std::string& fileName, const std::vector<std::string>& lines);
