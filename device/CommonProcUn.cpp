@@ -33,7 +33,11 @@ std::uint32_t NumberOf(const TStringList& list, std::string_view key, std::uint3
   const std::optional<std::string> value = ValueOf(list, key);
   if (!value || value->empty()) return fallback;
   std::string_view text = *value;
-  if (text.front() == '+') text.remove_prefix(1);
+  // from_chars takes a minus but no plus; one sign at most.
+  if (text.front() == '+') {
+    text.remove_prefix(1);
+    if (text.empty() || text.front() == '-') return fallback;
+  }
   long long number = 0;
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
   if (ec != std::errc() || end != text.data() + text.size()) return fallback;
@@ -48,7 +52,10 @@ bool LoadPortParams(TStringList& list, const std::string& fileName, TMyComPortPa
     params = {"COM1", 115200, 8, 0, 0};
     return false;
   }
-  list = ReadTextLines(fileName);
+  // Five short lines; a file this long is garbage, so every key takes its fallback, and the rest
+  // of it is never read into memory.
+  constexpr std::size_t kMaxSettingsBytes = 64 * 1024;
+  list = ReadShortTextLines(fileName, kMaxSettingsBytes).value_or(TStringList());
   params.PortName = ValueOf(list, "COMName").value_or("");
   params.BaudRate = NumberOf(list, "COMSpeed", 115200);
   params.ByteSize = static_cast<std::uint8_t>(NumberOf(list, "COMByteSize", 8));

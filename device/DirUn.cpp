@@ -1,9 +1,8 @@
 #include "DirUn.h"
 
-#include <chrono>
 #include <exception>
 #include <filesystem>
-#include <fstream>
+#include <stdexcept>
 #include <system_error>
 
 #include "GuiLink.h"
@@ -14,7 +13,13 @@ std::string WorkDir;
 
 namespace {
 
-bool g_workDirIsUserFolder = false;
+// The user's data folder, where files go that may not be written in WorkDir; empty when the
+// system names none.
+std::string g_userFolder;
+
+bool InUserFolder(const std::string& name) {
+  return !g_userFolder.empty() && FileExists(g_userFolder + name);
+}
 
 }  // namespace
 
@@ -25,40 +30,45 @@ std::string WorkDirFromExePath(const std::string& exePath, char separator) {
   return dir;
 }
 
-bool FolderWritable(const std::string& folder) {
-  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  const std::filesystem::path probe =
-      FilePath(folder) / (".kvz03-write-test-" + std::to_string(stamp));
-  bool writable = false;
-  {
-    std::ofstream out(probe, std::ios::binary);
-    writable = out.good();
-  }
-  std::error_code ec;
-  std::filesystem::remove(probe, ec);
-  return writable;
-}
-
 bool SetWorkDirs() {
   try {
-    SetWorkDirsFor(WorkDirFromExePath(ExecutablePath(), PathSeparator()));
+    const std::string own = WorkDirFromExePath(ExecutablePath(), PathSeparator());
+    SetWorkDirsFor(own, UserDataFolder(), IsSystemInstallFolder(own));
     return true;
   } catch (const std::exception&) {
+    WorkDir.clear();
+    g_userFolder.clear();
     GuiLink().ShowMessage("Установить рабочие директории не удалось", "Ошибка", TMsgIcon::Error,
                           false);
     return false;
   }
 }
 
-void SetWorkDirsFor(const std::string& ownFolder) {
-  const bool useUserFolder = !FolderWritable(ownFolder);
-  WorkDir = useUserFolder ? UserDataFolder() : ownFolder;
-  g_workDirIsUserFolder = useUserFolder;
+void SetWorkDirsFor(const std::string& ownFolder, const std::string& userFolder, bool installed) {
+  // The folder of an installed program belongs to the system: nothing is read or written there,
+  // whoever runs it.
+  if (installed && userFolder.empty()) throw std::runtime_error("no folder for the user's files");
+  WorkDir = installed ? userFolder : ownFolder;
+  g_userFolder = userFolder;
 }
 
-void EnsureWorkDir() {
-  if (!g_workDirIsUserFolder) return;
+std::string FileToRead(const std::string& name) {
+  return InUserFolder(name) ? g_userFolder + name : WorkDir + name;
+}
+
+std::string FileToWrite(const std::string& name) {
+  const bool toUserFolder =
+      !g_userFolder.empty() &&
+      (WorkDir == g_userFolder || InUserFolder(name) || !MayReplaceFile(WorkDir + name));
+  if (!toUserFolder) return WorkDir + name;
   // A folder that cannot be made shows up as the write's own error a moment later.
   std::error_code ec;
-  std::filesystem::create_directories(FilePath(WorkDir), ec);
+  std::filesystem::create_directories(FilePath(g_userFolder), ec);
+  return g_userFolder + name;
+}
+
+bool RemoveWorkFile(const std::string& name) {
+  RemoveFile(WorkDir + name);
+  if (!g_userFolder.empty()) RemoveFile(g_userFolder + name);
+  return !FileExists(WorkDir + name) && !InUserFolder(name);
 }

@@ -19,7 +19,7 @@ constexpr std::uint32_t kNoStallLimit = 0xFFFFFFFF;
 TKVZDevice::TKVZDevice(TLinkEnv env) : TDeviceObject(std::move(env)) {
   bool loaded = false;
   try {
-    loaded = LoadPortParams(Settings, WorkDir + kSettingsFile, PortParams);
+    loaded = LoadPortParams(Settings, FileToRead(kSettingsFile), PortParams);
   } catch (const TFileError& e) {
     // An unreadable settings file must not stop the program; say so and start as on a first run.
     GuiLink().ReportError(e.what());
@@ -38,8 +38,7 @@ TKVZDevice::~TKVZDevice() {
 }
 
 void TKVZDevice::SaveSettings() {
-  EnsureWorkDir();
-  SavePortParams(Settings, WorkDir + kSettingsFile, PortParams, true);
+  SavePortParams(Settings, FileToWrite(kSettingsFile), PortParams, true);
 }
 
 bool TKVZDevice::TryPort(const std::string& portName, TProgressBar* progress) {

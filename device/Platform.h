@@ -11,11 +11,22 @@ std::string ExecutablePath();
 // The separator WorkDir ends with.
 char PathSeparator();
 // The user's own folder for this program's files, ending with the separator; it may not exist
-// yet. Throws std::runtime_error when the system names no such place.
+// yet. Empty when the system names no such place.
 std::string UserDataFolder();
-// Puts source in place of target in one step, so a reader sees the old file or the new one, never
-// a part of either. False on failure; source is then left behind for the caller to remove.
-bool ReplaceFileWith(const std::string& source, const std::string& target);
+// Whether folder lies where the system keeps installed programs (/usr, /opt; Program Files), so
+// that the files of the user's sessions do not belong there.
+bool IsSystemInstallFolder(const std::string& folder);
+// Whether a save may replace fileName, judged from permissions alone, with nothing created: the
+// file (a link's target) must be a regular file that may be written and its folder must take new
+// files; for a missing file only the folder counts. A file or folder without any write permission
+// is read-only for root too, as the read-only attribute is on Windows.
+bool MayReplaceFile(const std::string& fileName);
+// Replaces the file with bytes in one step, so a reader sees the old file or the new one, never a
+// part of either: a temporary file beside it, under a fresh name that nothing planted there can
+// take, flushed to the disk and renamed over it. A link is written through to its target and
+// stays a link; the old file's permissions are kept; a file that may not be written is refused.
+// False on failure, with the old file as it was and no temporary file left behind.
+bool WriteFileAtomically(const std::string& fileName, std::string_view bytes);
 // Windows-1251 <-> UTF-8 through the system's codec. Characters the other side lacks become '?'.
 std::string Cp1251ToUtf8(std::string_view text);
 std::string Utf8ToCp1251(std::string_view text);

@@ -1,9 +1,12 @@
 #include <errno.h>
+#include <fcntl.h>
 #include <iconv.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <random>
 #include <stdexcept>
 #include <vector>
 
@@ -44,6 +47,94 @@ std::string Convert(std::string_view text, const char* to, const char* from, boo
   return out;
 }
 
+// Root may write wherever the permissions say no; a file or folder without a single write bit is
+// still meant to stay as it is.
+bool HasWriteBit(mode_t mode) {
+  return (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+}
+
+bool MayWrite(const std::string& path, int how) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && HasWriteBit(st.st_mode) &&
+         faccessat(AT_FDCWD, path.c_str(), how, AT_EACCESS) == 0;
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool MayCreateIn(const std::string& folder) {
+  struct stat st {};
+  return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && MayWrite(folder, W_OK | X_OK);
+}
+
+// The file a save replaces: a link's final target, else the name itself. False when the name is a
+// link to nowhere (writing would create a file wherever it points) or cannot be examined.
+bool SaveTarget(const std::string& fileName, std::string& target, struct stat& st, bool& exists) {
+  target = fileName;
+  exists = false;
+  if (lstat(fileName.c_str(), &st) != 0) return errno == ENOENT;
+  if (S_ISLNK(st.st_mode)) {
+    char* real = realpath(fileName.c_str(), nullptr);
+    if (real == nullptr) return false;
+    target = real;
+    std::free(real);
+    if (stat(target.c_str(), &st) != 0) return false;
+  }
+  exists = true;
+  return true;
+}
+
+// Only a regular file is replaced (a folder, a device node or a pipe under the name is refused),
+// and only in a folder that takes new files, since the new file is made beside the old one.
+bool MayReplace(const std::string& target, const struct stat& st, bool exists) {
+  if (exists && !(S_ISREG(st.st_mode) && MayWrite(target, W_OK))) return false;
+  return MayCreateIn(FolderOf(target));
+}
+
+// A new file beside target under a random name. O_EXCL with O_NOFOLLOW never opens what stands
+// under the name already, a planted link included; another name is tried then.
+int CreateTemporary(const std::string& target, mode_t mode, std::string& name) {
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, ".%08x%08x.tmp", random(), random());
+    name = target + suffix;
+    const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+// Gives the new file the old one's owner (root only may; anyone else owns what he writes, as with
+// a copy made by hand) and its permissions.
+bool TakeOver(int fd, const struct stat& old) {
+  if (geteuid() == 0 && fchown(fd, old.st_uid, old.st_gid) != 0) return false;
+  return fchmod(fd, old.st_mode & 07777) == 0;
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+// Makes the rename itself survive a power cut.
+bool SyncFolder(const std::string& folder) {
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  // Some file systems cannot sync a folder at all; they give EINVAL, and there is nothing to wait
+  // for then.
+  const bool synced = fsync(fd) == 0 || errno == EINVAL;
+  return close(fd) == 0 && synced;
+}
+
 }  // namespace
 
 std::string ExecutablePath() {
@@ -62,12 +153,41 @@ std::string UserDataFolder() {
   const char* dataHome = std::getenv("XDG_DATA_HOME");
   if (dataHome != nullptr && dataHome[0] == '/') return std::string(dataHome) + "/kvz03/";
   const char* home = std::getenv("HOME");
-  if (home == nullptr || home[0] != '/') throw std::runtime_error("no home folder");
+  if (home == nullptr || home[0] != '/') return std::string();
   return std::string(home) + "/.local/share/kvz03/";
 }
 
-bool ReplaceFileWith(const std::string& source, const std::string& target) {
-  return std::rename(source.c_str(), target.c_str()) == 0;
+bool IsSystemInstallFolder(const std::string& folder) {
+  for (const char* prefix : {"/usr/", "/opt/", "/bin/", "/sbin/"}) {
+    if (folder.rfind(prefix, 0) == 0) return true;
+  }
+  return false;
+}
+
+bool MayReplaceFile(const std::string& fileName) {
+  std::string target;
+  struct stat st {};
+  bool exists = false;
+  return SaveTarget(fileName, target, st, exists) && MayReplace(target, st, exists);
+}
+
+bool WriteFileAtomically(const std::string& fileName, std::string_view bytes) {
+  std::string target;
+  struct stat old {};
+  bool exists = false;
+  if (!SaveTarget(fileName, target, old, exists) || !MayReplace(target, old, exists)) return false;
+  std::string temporary;
+  // A new file gets the permissions the user's umask gives; an old one's are copied below.
+  const int fd = CreateTemporary(target, exists ? 0600 : 0666, temporary);
+  if (fd < 0) return false;
+  bool ok = (!exists || TakeOver(fd, old)) && WriteAll(fd, bytes) && fsync(fd) == 0;
+  ok = close(fd) == 0 && ok;
+  ok = ok && std::rename(temporary.c_str(), target.c_str()) == 0;
+  if (!ok) {
+    unlink(temporary.c_str());
+    return false;
+  }
+  return SyncFolder(FolderOf(target));
 }
 
 std::string Cp1251ToUtf8(std::string_view text) {

@@ -1,5 +1,8 @@
 #include <windows.h>
 
+#include <algorithm>
+#include <cwchar>
+#include <random>
 #include <stdexcept>
 #include <vector>
 
@@ -33,6 +36,112 @@ std::string FromWide(UINT codePage, DWORD flags, std::wstring_view text) {
   return out;
 }
 
+std::wstring EnvironmentValue(const wchar_t* name) {
+  const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
+  if (size == 0) return std::wstring();
+  std::wstring value(size, L'\0');
+  value.resize(GetEnvironmentVariableW(name, value.data(), size));
+  return value;
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+  const std::size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring(L".") : path.substr(0, slash + 1);
+}
+
+// Whether the access rights of the file or folder at path grant the process access, asked of the
+// system's own check on its security descriptor; a right that cannot be told counts as refused.
+bool Granted(const std::wstring& path, DWORD access) {
+  const SECURITY_INFORMATION parts =
+      OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+  DWORD size = 0;
+  GetFileSecurityW(path.c_str(), parts, nullptr, 0, &size);
+  if (size == 0) return false;
+  std::vector<BYTE> descriptor(size);
+  if (!GetFileSecurityW(path.c_str(), parts, descriptor.data(), size, &size)) return false;
+  HANDLE process = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &process)) return false;
+  HANDLE token = nullptr;
+  const BOOL duplicated = DuplicateToken(process, SecurityImpersonation, &token);
+  CloseHandle(process);
+  if (!duplicated) return false;
+  GENERIC_MAPPING mapping{FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE,
+                          FILE_ALL_ACCESS};
+  PRIVILEGE_SET privileges{};
+  DWORD privilegesSize = sizeof privileges;
+  DWORD granted = 0;
+  BOOL allowed = FALSE;
+  const BOOL checked = AccessCheck(descriptor.data(), token, access, &mapping, &privileges,
+                                   &privilegesSize, &granted, &allowed);
+  CloseHandle(token);
+  return checked && allowed;
+}
+
+// The file a save replaces: a link's final target, else the name itself. False when the name is a
+// link to nowhere or cannot be examined. attributes are the target's, INVALID_FILE_ATTRIBUTES for a
+// missing file.
+bool SaveTarget(const std::wstring& name, std::wstring& target, DWORD& attributes) {
+  target = name;
+  attributes = GetFileAttributesW(name.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  }
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return true;
+  const HANDLE file =
+      CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  std::vector<wchar_t> buffer(MAX_PATH);
+  DWORD length = GetFinalPathNameByHandleW(file, buffer.data(), MAX_PATH, FILE_NAME_NORMALIZED);
+  if (length >= MAX_PATH) {
+    buffer.resize(length + 1);
+    length = GetFinalPathNameByHandleW(file, buffer.data(), length + 1, FILE_NAME_NORMALIZED);
+  }
+  CloseHandle(file);
+  if (length == 0 || length >= buffer.size()) return false;
+  target.assign(buffer.data(), length);
+  attributes = GetFileAttributesW(target.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES;
+}
+
+// Only a regular file that is not marked read-only is replaced, in a folder that takes new files.
+bool MayReplace(const std::wstring& target, DWORD attributes) {
+  const DWORD refused = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE;
+  if (attributes != INVALID_FILE_ATTRIBUTES &&
+      ((attributes & refused) != 0 || !Granted(target, FILE_WRITE_DATA)))
+    return false;
+  return Granted(FolderOf(target), FILE_ADD_FILE);
+}
+
+// A new file beside target under a random name; CREATE_NEW never opens what stands under the name
+// already, a planted link included, and another name is tried then.
+HANDLE CreateTemporary(const std::wstring& target, std::wstring& name) {
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    wchar_t suffix[32];
+    std::swprintf(suffix, 32, L".%08x%08x.tmp", random(), random());
+    name = target + suffix;
+    const HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    const DWORD error = GetLastError();
+    if (file != INVALID_HANDLE_VALUE ||
+        (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS))
+      return file;
+  }
+  return INVALID_HANDLE_VALUE;
+}
+
+bool WriteAll(HANDLE file, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 20));
+    DWORD written = 0;
+    if (!WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) return false;
+    bytes.remove_prefix(written);
+  }
+  return true;
+}
+
 }  // namespace
 
 std::wstring Utf8ToWide(const std::string& text) {
@@ -61,19 +170,52 @@ char PathSeparator() {
 }
 
 std::string UserDataFolder() {
-  const DWORD size = GetEnvironmentVariableW(L"LOCALAPPDATA", nullptr, 0);
-  if (size == 0) throw std::runtime_error("no local application data folder");
-  std::wstring folder(size, L'\0');
-  folder.resize(GetEnvironmentVariableW(L"LOCALAPPDATA", folder.data(), size));
-  return WideToUtf8(folder) + "\\kvz03\\";
+  const std::wstring folder = EnvironmentValue(L"LOCALAPPDATA");
+  return folder.empty() ? std::string() : WideToUtf8(folder) + "\\kvz03\\";
 }
 
-bool ReplaceFileWith(const std::string& source, const std::string& target) {
-  const std::wstring from = Utf8ToWide(source);
-  const std::wstring to = Utf8ToWide(target);
-  if (from.empty() || to.empty()) return false;
-  return MoveFileExW(from.c_str(), to.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+bool IsSystemInstallFolder(const std::string& folder) {
+  const std::wstring path = Utf8ToWide(folder);
+  for (const wchar_t* name : {L"ProgramFiles", L"ProgramFiles(x86)", L"ProgramW6432"}) {
+    std::wstring prefix = EnvironmentValue(name);
+    if (prefix.empty()) continue;
+    if (prefix.back() != L'\\') prefix += L'\\';
+    if (path.size() >= prefix.size() &&
+        CompareStringOrdinal(path.data(), static_cast<int>(prefix.size()), prefix.data(),
+                             static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL)
+      return true;
+  }
+  return false;
+}
+
+bool MayReplaceFile(const std::string& fileName) {
+  std::wstring target;
+  DWORD attributes = 0;
+  const std::wstring name = Utf8ToWide(fileName);
+  return !name.empty() && SaveTarget(name, target, attributes) && MayReplace(target, attributes);
+}
+
+bool WriteFileAtomically(const std::string& fileName, std::string_view bytes) {
+  std::wstring target;
+  DWORD attributes = 0;
+  const std::wstring name = Utf8ToWide(fileName);
+  if (name.empty() || !SaveTarget(name, target, attributes) || !MayReplace(target, attributes))
+    return false;
+  const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+  std::wstring temporary;
+  const HANDLE file = CreateTemporary(target, temporary);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bool ok = WriteAll(file, bytes) && FlushFileBuffers(file);
+  ok = CloseHandle(file) && ok;
+  // ReplaceFileW keeps the old file's attributes and access rights on the new one.
+  if (ok && exists) {
+    ok = ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                      nullptr, nullptr);
+  } else if (ok) {
+    ok = MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+  }
+  if (!ok) DeleteFileW(temporary.c_str());
+  return ok;
 }
 
 std::string Cp1251ToUtf8(std::string_view text) {

@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <system_error>
 
 #include "Platform.h"
@@ -21,12 +20,23 @@ bool RemoveFile(const std::string& fileName) {
   return std::filesystem::remove(FilePath(fileName), ec);
 }
 
-std::vector<std::string> ReadTextLines(const std::string& fileName) {
+namespace {
+
+// At most a little more than limit bytes, so a file longer than limit is told without reading it.
+std::string ReadBytes(const std::string& fileName, std::size_t limit) {
   std::ifstream in(FilePath(fileName), std::ios::binary);
   if (!in) throw TFileError("Не удалось открыть файл \"" + fileName + "\"");
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string bytes;
+  std::vector<char> chunk(64 * 1024);
+  while (bytes.size() <= limit && in) {
+    in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+    bytes.append(chunk.data(), static_cast<std::size_t>(in.gcount()));
+  }
   if (in.bad()) throw TFileError("Не удалось прочитать файл \"" + fileName + "\"");
+  return bytes;
+}
 
+std::vector<std::string> SplitLines(const std::string& bytes) {
   std::vector<std::string> lines;
   std::size_t start = 0;
   for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -39,27 +49,22 @@ std::vector<std::string> ReadTextLines(const std::string& fileName) {
   return lines;
 }
 
+}  // namespace
+
+std::vector<std::string> ReadTextLines(const std::string& fileName) {
+  return SplitLines(ReadBytes(fileName, std::string().max_size()));
+}
+
+std::optional<std::vector<std::string>> ReadShortTextLines(const std::string& fileName,
+                                                           std::size_t maxBytes) {
+  const std::string bytes = ReadBytes(fileName, maxBytes);
+  if (bytes.size() > maxBytes) return std::nullopt;
+  return SplitLines(bytes);
+}
+
 void WriteTextLines(const std::string& fileName, const std::vector<std::string>& lines) {
   std::string bytes;
   for (const std::string& line : lines) bytes += Utf8ToCp1251(line) + "\r\n";
-
-  const std::string temporary = fileName + ".tmp";
-  const TFileError failure("Не удалось записать файл \"" + fileName + "\"");
-  {
-    std::ofstream out(FilePath(temporary), std::ios::binary | std::ios::trunc);
-    if (!out) throw failure;
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    if (!out) {
-      out.close();
-      std::error_code ec;
-      std::filesystem::remove(FilePath(temporary), ec);
-      throw failure;
-    }
-  }
-  if (!ReplaceFileWith(temporary, fileName)) {
-    std::error_code ec;
-    std::filesystem::remove(FilePath(temporary), ec);
-    throw failure;
-  }
+  if (!WriteFileAtomically(fileName, bytes))
+    throw TFileError("Не удалось записать файл \"" + fileName + "\"");
 }

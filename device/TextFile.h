@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -20,6 +22,10 @@ bool FileExists(const std::string& fileName);
 bool RemoveFile(const std::string& fileName);
 // Accepts CR LF, LF or CR line ends. Throws TFileError when the file cannot be read.
 std::vector<std::string> ReadTextLines(const std::string& fileName);
-// Replaces the file in one step through a temporary file beside it, so a crash or a full disk
-// never leaves a truncated file. Throws TFileError when it cannot be written.
+// The same for a file that is known to be short: nothing for a file longer than maxBytes, which is
+// not read much further.
+std::optional<std::vector<std::string>> ReadShortTextLines(const std::string& fileName,
+                                                           std::size_t maxBytes);
+// Replaces the file in one step (WriteFileAtomically), so a crash or a full disk never leaves a
+// truncated file. Throws TFileError when it cannot be written.
 void WriteTextLines(const std::string& fileName, const std::vector<std::string>& lines);

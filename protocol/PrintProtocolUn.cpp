@@ -155,7 +155,7 @@ std::vector<QComboBox*> TPrintProtocolForm::Remembered() const {
 }
 
 std::string TPrintProtocolForm::HistoryFile(const QComboBox* field) const {
-  return WorkDir + field->objectName().toStdString() + ".lst";
+  return field->objectName().toStdString() + ".lst";
 }
 
 void TPrintProtocolForm::Execute(int resultIndex) {
@@ -175,7 +175,7 @@ void TPrintProtocolForm::Execute(int resultIndex) {
 
 void TPrintProtocolForm::LoadHistory() {
   for (QComboBox* box : Remembered()) {
-    const std::string file = HistoryFile(box);
+    const std::string file = FileToRead(HistoryFile(box));
     if (!FileExists(file)) continue;
     // A history that cannot be read is reported and left as it is; the dialog still works.
     try {
@@ -191,7 +191,6 @@ void TPrintProtocolForm::LoadHistory() {
 }
 
 void TPrintProtocolForm::SaveHistory() {
-  EnsureWorkDir();
   for (QComboBox* box : Remembered()) {
     const QString text = box->currentText().trimmed();
     if (!text.isEmpty() && !Listed(box, text)) {
@@ -202,7 +201,7 @@ void TPrintProtocolForm::SaveHistory() {
     for (int i = 0; i < box->count(); ++i) lines.push_back(box->itemText(i).toStdString());
     // A history that cannot be written is reported; the dialog closes all the same.
     try {
-      WriteTextLines(HistoryFile(box), lines);
+      WriteTextLines(FileToWrite(HistoryFile(box)), lines);
     } catch (const TFileError& e) {
       GuiLink().ReportError(e.what());
     }
@@ -211,7 +210,7 @@ void TPrintProtocolForm::SaveHistory() {
 
 void TPrintProtocolForm::DeleteHistory() {
   // A history file that cannot be deleted is left as it is.
-  for (QComboBox* box : Remembered()) RemoveFile(HistoryFile(box));
+  for (QComboBox* box : Remembered()) RemoveWorkFile(HistoryFile(box));
 }
 
 void TPrintProtocolForm::ClearButtonClick() {

@@ -59,6 +59,12 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{
             "LowByteOnly", "COMByteSize=264\r\nCOMParity=-1\r\n", {"", 115200, 8, 255, 0}, true},
         LoadCase{"NumberOutOfRange", "COMSpeed=99999999999\r\n", {"", 115200, 8, 0, 0}, true},
+        LoadCase{
+            "OneSignAtMost", "COMSpeed=+-9600\r\nCOMParity=+2\r\n", {"", 115200, 8, 2, 0}, true},
+        LoadCase{"OversizedFileIsGarbage",
+                 "COMName=COM3\r\n" + std::string(65536, ' '),
+                 {"", 115200, 8, 0, 0},
+                 true},
         LoadCase{"FirstOfTwoWins", "COMName=COM5\nCOMName=COM6\n", {"COM5", 115200, 8, 0, 0}, true},
         LoadCase{
             "Windows1251Value", "COMName=\xcf\xee\xf0\xf2\r\n", {"Порт", 115200, 8, 0, 0}, true}),
@@ -111,7 +117,7 @@ TEST_F(SettingsFileTest, UnwritableFolderShowsTheErrorAndKeepsTheOldFile) {
   SavePortParams(list, dir.File("kvzport.ini"), {"COM3", 9600, 8, 0, 0}, true);
   EXPECT_EQ(gui.messages.size(), 2u);
   EXPECT_TRUE(std::filesystem::is_directory(dir.File("kvzport.ini")));
-  EXPECT_FALSE(std::filesystem::exists(dir.File("kvzport.ini.tmp")));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 }
 
 TEST_F(SettingsFileTest, DeviceObjectDefaultsDependOnWhetherTheFileExists) {
@@ -150,7 +156,7 @@ TEST(WorkDirTest, SetWorkDirsPointsAtTheTestExecutable) {
   const char* exe = PathSeparator() == '\\' ? "device_tests.exe" : "device_tests";
   EXPECT_TRUE(FileExists(WorkDir + exe)) << WorkDir;
   EXPECT_TRUE(gui.messages.empty());
-  WorkDir.clear();
+  SetWorkDirsFor("", "", false);
 }
 
 TEST(MessageTest, KindChoosesCaptionIconAndTopmost) {

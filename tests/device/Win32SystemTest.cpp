@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "DirUn.h"
 #include "Platform.h"
 #include "PortList.h"
 #include "TempDir.h"
 #include "TestRegistryKeyWin32.h"
+#include "Win32Text.h"
 
 namespace {
 
@@ -44,22 +47,32 @@ TEST(Win32PlatformTest, Windows1251ThroughTheSystemCodec) {
   }
 }
 
-TEST(Win32PlatformTest, ReplaceFileWithPutsTheNewFileInPlace) {
-  TempDir dir;
-  const std::string source = dir.File("new.tmp");
-  for (const std::string name : {"kvzport.ini", "настройки.ini"}) {
-    const std::string target = dir.File("") + name;
-    dir.Write("new.tmp", "new");
-    std::ofstream(Utf8Path(target)) << "old";
-    ASSERT_TRUE(ReplaceFileWith(source, target)) << name;
+TEST(Win32PlatformTest, SavesRefuseReadOnlyFilesAndLeaveNothingBehind) {
+  // No file yet, a plain one, a read-only one.
+  for (const DWORD attributes :
+       {0ul, DWORD{FILE_ATTRIBUTE_NORMAL}, DWORD{FILE_ATTRIBUTE_READONLY}}) {
+    SCOPED_TRACE(attributes);
+    TempDir dir;
+    const std::string file = dir.File("") + "настройки.ini";
+    const std::wstring wide = Utf8ToWide(file);
+    if (attributes != 0) std::ofstream(Utf8Path(file)) << "old";
+    if (attributes != 0) SetFileAttributesW(wide.c_str(), attributes);
+    const bool readOnly = attributes == FILE_ATTRIBUTE_READONLY;
+    EXPECT_EQ(MayReplaceFile(file), !readOnly);
+    EXPECT_EQ(WriteFileAtomically(file, "new"), !readOnly);
     std::string text;
-    std::ifstream(Utf8Path(target)) >> text;
-    EXPECT_EQ(text, "new");
-    EXPECT_FALSE(std::filesystem::exists(source));
-    // Without a source the target stays.
-    EXPECT_FALSE(ReplaceFileWith(source, target));
-    EXPECT_TRUE(std::filesystem::exists(Utf8Path(target)));
+    std::ifstream(Utf8Path(file)) >> text;
+    EXPECT_EQ(text, readOnly ? "old" : "new");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Utf8Path(dir.Path())), {}), 1);
+    SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
   }
+}
+
+TEST(Win32PlatformTest, ProgramFilesIsASystemInstallFolder) {
+  const char* programFiles = std::getenv("ProgramFiles");
+  ASSERT_NE(programFiles, nullptr);
+  EXPECT_TRUE(IsSystemInstallFolder(std::string(programFiles) + "\\KVZ\\"));
+  EXPECT_FALSE(IsSystemInstallFolder("C:\\KVZ\\"));
 }
 
 TEST(Win32PortListTest, ReadsPortNamesFromTheKeySorted) {

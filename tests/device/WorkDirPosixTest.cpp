@@ -1,46 +1,115 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
+#include <map>
 
 #include "DirUn.h"
 #include "FakeGui.h"
 #include "KVZDeviceUn.h"
+#include "Platform.h"
 #include "TempDir.h"
+#include "TextFile.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
-TEST(WorkDirTest, WritableFolderTestIsATryNotAGuess) {
-  TempDir dir;
-  EXPECT_TRUE(FolderWritable(dir.Path()));
-  EXPECT_FALSE(FolderWritable(dir.File("missing") + "/"));
-  EXPECT_FALSE(FolderWritable("/proc/"));
-  EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
+const char kSaved[] =
+    "COMName=COM3\r\nCOMSpeed=9600\r\nCOMByteSize=8\r\nCOMParity=0\r\nCOMStopBits=0\r\n";
+
+// Every entry of the folder: its kind and permissions, and the contents of a regular file.
+std::map<std::string, std::pair<int, std::string>> Snapshot(const TempDir& dir) {
+  std::map<std::string, std::pair<int, std::string>> entries;
+  for (const auto& e : fs::directory_iterator(dir.Path())) {
+    const fs::file_status s = fs::symlink_status(e.path());
+    entries[e.path().filename()] = {int(s.type()) * 10000 + int(s.permissions()),
+                                    fs::is_regular_file(s) ? dir.Read(e.path().filename()) : ""};
+  }
+  return entries;
 }
 
-TEST(WorkDirTest, ProgramFolderIsUsedWhenWritableElseTheUsersDataFolder) {
-  FakeGui gui;
-  TempDir own;
-  TempDir home;
-  setenv("XDG_DATA_HOME", home.Path().c_str(), 1);
-  SetWorkDirsFor(own.Path());
-  EXPECT_EQ(WorkDir, own.Path());
-
-  // A folder nobody may create files in, root included.
-  SetWorkDirsFor("/proc/");
-  const std::string userFolder = home.Path() + "/kvz03/";
-  EXPECT_EQ(WorkDir, userFolder);
-  EXPECT_FALSE(std::filesystem::exists(userFolder));
-  {
-    TKVZDevice device;
-    EXPECT_EQ(device.PortParams.PortName, "COM1");
-    device.SaveSettings();
+// CI runs as root, so every refusal here must hold for root too.
+TEST(SaveTest, ChangesOnlyTheFileItMayAndLeavesNothingElse) {
+  const struct {
+    const char* name;
+    const char* plant;    // a shell command run in the folder
+    const char* changed;  // the file that gets the new contents; nullptr when the save is refused
+    rlim_t fileSizeLimit;
+  } cases[] = {
+      {"PlantedTemporaryLink", "ln -s victim kvzport.ini.tmp", "kvzport.ini", RLIM_INFINITY},
+      {"ReadOnlyFile", "chmod 444 kvzport.ini", nullptr, RLIM_INFINITY},
+      {"PermissionsKept", "chmod 640 kvzport.ini", "kvzport.ini", RLIM_INFINITY},
+      {"LinkWrittenThrough", "ln -sf victim kvzport.ini", "victim", RLIM_INFINITY},
+      {"DanglingLink", "ln -sf /nonexistent/x.ini kvzport.ini", nullptr, RLIM_INFINITY},
+      {"FailedWrite", "true", nullptr, 16},
+  };
+  std::signal(SIGXFSZ, SIG_IGN);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeGui gui;
+    TempDir dir;
+    dir.Write("kvzport.ini", "old");
+    dir.Write("victim", "victim");
+    ASSERT_EQ(std::system(("cd " + dir.Path() + " && " + c.plant).c_str()), 0);
+    auto expected = Snapshot(dir);
+    if (c.changed) expected[c.changed].second = kSaved;
+    TStringList list;
+    rlimit limit{c.fileSizeLimit, RLIM_INFINITY};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    SavePortParams(list, dir.File("kvzport.ini"), {"COM3", 9600, 8, 0, 0}, true);
+    limit.rlim_cur = RLIM_INFINITY;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    EXPECT_EQ(Snapshot(dir), expected);
+    EXPECT_EQ(gui.messages.size(), c.changed ? 0u : 1u);
   }
-  EXPECT_EQ(home.Read("kvz03/kvzport.ini").substr(0, 14), "COMName=COM1\r\n");
-  EXPECT_TRUE(gui.messages.empty());
-  unsetenv("XDG_DATA_HOME");
-  SetWorkDirsFor(own.Path());
-  WorkDir.clear();
+}
+
+TEST(WorkDirTest, FilesAreReadWhereTheyAreAndWrittenWhereThatIsAllowed) {
+  const struct {
+    const char* name;
+    const char* setup;  // shell, in a folder holding own/ (the program's); $f is own/kvzport.ini
+    bool installed;
+    bool userKnown;  // user/ is the user's folder
+    const char* read;
+    const char* writtenIn;
+  } cases[] = {
+      {"WritableProgramFolder", "true", false, true, "COM1", "own/"},
+      {"ReadOnlyProgramFolder", "echo COMName=COM7 >$f; chmod 555 own", false, true, "COM7",
+       "user/"},
+      {"ReadOnlyFile", "echo COMName=COM7 >$f; chmod 444 $f", false, true, "COM7", "user/"},
+      {"InstalledCopy", "echo COMName=COM7 >$f", true, true, "COM1", "user/"},
+      {"FileInBoth", "echo COMName=COM7 >$f; mkdir user; echo COMName=COM8 >user/kvzport.ini",
+       false, true, "COM8", "user/"},
+      {"NoUserFolder", "echo COMName=COM7 >$f; chmod 555 own", false, false, "COM7", "own/"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeGui gui;
+    TempDir dir;
+    const std::string shell = "cd " + dir.Path() + " && mkdir own && f=own/kvzport.ini && ";
+    ASSERT_EQ(std::system((shell + c.setup).c_str()), 0);
+    SetWorkDirsFor(dir.File("own/"), c.userKnown ? dir.File("user/") : "", c.installed);
+    TKVZDevice device;
+    EXPECT_EQ(device.PortParams.PortName, c.read);
+    device.PortParams.PortName = "COM5";
+    device.SaveSettings();
+    EXPECT_EQ(FileToRead("kvzport.ini"), dir.File(c.writtenIn) + "kvzport.ini");
+    const bool refused = !c.userKnown;  // a read-only program folder and nowhere else to write
+    EXPECT_EQ(gui.messages.size(), refused ? 1u : 0u);
+    EXPECT_EQ(TKVZDevice().PortParams.PortName, refused ? "COM7" : "COM5");
+    RemoveWorkFile("kvzport.ini");  // wherever it stands and may be removed
+    EXPECT_FALSE(FileExists(dir.File("user/kvzport.ini")));
+    const bool ownReadOnly = access(dir.File("own").c_str(), W_OK) != 0;
+    EXPECT_EQ(FileExists(dir.File("own/kvzport.ini")), c.installed || ownReadOnly);
+    fs::permissions(dir.File("own"), fs::perms(0755));
+  }
+  EXPECT_THROW(SetWorkDirsFor("/usr/bin/", "", true), std::runtime_error);
+  SetWorkDirsFor("", "", false);
+  EXPECT_TRUE(IsSystemInstallFolder("/usr/local/bin/") && !IsSystemInstallFolder("/work/usr/"));
 }
 
 }  // namespace
