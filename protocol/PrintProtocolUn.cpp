@@ -1,15 +1,19 @@
 #include "PrintProtocolUn.h"
 
+#include <QCollator>
 #include <QComboBox>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QValidator>
+#include <algorithm>
 
 #include "CommonProcUn.h"
 #include "DirUn.h"
 #include "GuiLink.h"
+#include "Platform.h"
 #include "PrintFormUn.h"
 #include "TextFile.h"
 
@@ -31,20 +35,65 @@ constexpr int kFullWidth = 535;
 constexpr int kCaptionHeight = 19;
 constexpr int kFieldHeight = 26;
 
+// The text as a history file gives it back: Windows-1251 has no place for some characters.
+QString AsStored(const QString& text) {
+  return QString::fromStdString(Cp1251ToUtf8(Utf8ToCp1251(text.toStdString())));
+}
+
+// A history file holds one entry per line, so a line break cannot be stored either.
+bool Storable(const QString& text) {
+  return !text.contains('\r') && !text.contains('\n') && AsStored(text) == text;
+}
+
+// Leaves out what a history file cannot hold, whether typed or pasted, as the field leaves out
+// text past its maximum length: the field then always shows what will be remembered.
+class TStorableText : public QValidator {
+ public:
+  using QValidator::QValidator;
+
+  State validate(QString& input, int& pos) const override {
+    if (Storable(input)) return Acceptable;
+    QString kept;
+    int cursor = pos;
+    for (qsizetype i = 0; i < input.size();) {
+      const qsizetype length =
+          input[i].isHighSurrogate() && i + 1 < input.size() && input[i + 1].isLowSurrogate() ? 2
+                                                                                              : 1;
+      const QString character = input.mid(i, length);
+      if (Storable(character))
+        kept += character;
+      else if (i < pos)
+        cursor -= static_cast<int>(length);
+      i += length;
+    }
+    input = kept;
+    pos = cursor;
+    return Acceptable;
+  }
+};
+
 QComboBox* HistoryBox(QWidget* parent, const char* name, int maxLength) {
   auto* box = new QComboBox(parent);
   box->setObjectName(name);
   box->setEditable(true);
   box->setInsertPolicy(QComboBox::NoInsert);
   box->lineEdit()->setMaxLength(maxLength);
+  box->setValidator(new TStorableText(box));
   return box;
 }
 
-// Keeps the list sorted without regard to letter case, Cyrillic included.
+// The order a Russian reader looks things up in: letter case does not count, and Ё files with Е.
+QCollator HistoryOrder() {
+  QCollator order{QLocale(QLocale::Russian)};
+  order.setCaseSensitivity(Qt::CaseInsensitive);
+  return order;
+}
+
+// After the entries that sort equal, so entries that differ only in case keep their order.
 void InsertSorted(QComboBox* box, const QString& item) {
+  const QCollator order = HistoryOrder();
   int at = 0;
-  while (at < box->count() && QString::compare(box->itemText(at), item, Qt::CaseInsensitive) < 0)
-    ++at;
+  while (at < box->count() && order.compare(box->itemText(at), item) <= 0) ++at;
   box->insertItem(at, item);
 }
 
@@ -179,10 +228,15 @@ void TPrintProtocolForm::LoadHistory() {
     if (!FileExists(file)) continue;
     // A history that cannot be read is reported and left as it is; the dialog still works.
     try {
-      const std::vector<std::string> lines = ReadTextLines(file);
+      QStringList items;
+      for (const std::string& line : ReadTextLines(file)) items << QString::fromStdString(line);
+      const QCollator order = HistoryOrder();
+      std::stable_sort(items.begin(), items.end(), [&order](const QString& a, const QString& b) {
+        return order.compare(a, b) < 0;
+      });
       const QString typed = box->currentText();
       box->clear();
-      for (const std::string& line : lines) box->addItem(QString::fromStdString(line));
+      box->addItems(items);
       box->setEditText(typed);
     } catch (const TFileError& e) {
       GuiLink().ReportError(e.what());
@@ -193,7 +247,8 @@ void TPrintProtocolForm::LoadHistory() {
 void TPrintProtocolForm::SaveHistory() {
   EnsureWorkDir();
   for (QComboBox* box : Remembered()) {
-    const QString text = box->currentText().trimmed();
+    // Compared as the file will hold it, so an entry the code page alters is not added again.
+    const QString text = AsStored(box->currentText().trimmed());
     if (!text.isEmpty() && !Listed(box, text)) {
       InsertSorted(box, text);
       box->setEditText(text);

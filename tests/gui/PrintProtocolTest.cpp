@@ -6,6 +6,7 @@
 
 #include "GuiHarness.h"
 #include "KVZApplication.h"
+#include "TextFile.h"
 
 Q_DECLARE_METATYPE(QWidget*)
 
@@ -28,9 +29,13 @@ QStringList Items(const QComboBox* box) {
   return items;
 }
 
-// Runs the dialog as the print button does, acting on it once it is up.
+// Runs the dialog as the print button does, acting on it once it is up. What the action leaves
+// open is closed, so a check that fails inside never hangs the test.
 void RunDialog(GuiHarness& gui, int resultIndex, const std::function<void()>& act) {
-  QTimer::singleShot(0, gui.printProtocolForm.get(), act);
+  QTimer::singleShot(0, gui.printProtocolForm.get(), [&] {
+    act();
+    if (gui.printProtocolForm->isVisible()) gui.printProtocolForm->reject();
+  });
   gui.printProtocolForm->Execute(resultIndex);
 }
 
@@ -50,6 +55,7 @@ class PrintProtocolTest : public QObject {
   void checksInOrder();
   void trimmedEntriesAreRememberedOnce();
   void closingStillSavesWhatWasTyped();
+  void historyTakesEachEntryOnceAsStoredInRussianOrder();
   void clearKeepsAnOnlyRememberedName();
   void enterMovesThroughTheFields();
   void historyFilesAreWindows1251WithCrLf();
@@ -244,6 +250,29 @@ void PrintProtocolTest::closingStillSavesWhatWasTyped() {
   QCOMPARE(gui.dir.Read("FIOCB.lst"), std::string("\xc8\xe2\xe0\xed\xee\xe2 \xc8.\xc8.\r\n"));
   QCOMPARE(gui.dir.Read("DocCB.lst"), std::string("\xcf\xe0\xf1\xef\xee\xf0\xf2\r\n"));
   QCOMPARE(gui.dir.Read("ObjectCB.lst"), std::string());
+}
+
+void PrintProtocolTest::historyTakesEachEntryOnceAsStoredInRussianOrder() {
+  GuiHarness gui;
+  WriteTextLines(gui.dir.File("PlaceCB.lst"),
+                 {"Яблоко", "жук", "Ёлка", "Ель", "ЕДА", "Еда", "еда"});
+  gui.Start();
+  TPrintProtocolForm& form = *gui.printProtocolForm;
+  QStringList texts;
+  for (QLineEdit* edit :
+       {form.PlaceCB->lineEdit(), form.FIOCB->lineEdit(), form.ObjectCB->lineEdit(),
+        form.DocCB->lineEdit(), form.ClientFIO, form.DocNo}) {
+    for (const char* key : {"Ё", "中", "Å", "😀", "№"})
+      QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, key, Qt::NoModifier);
+    edit->insert(" «Тула» —€\n😀中");  // as a paste does
+    texts << edit->text();
+  }
+  const QString kept = "Ё№ «Тула» —€", all = "Ё中Å😀№ «Тула» —€\n😀中";
+  QCOMPARE(texts, QStringList({kept, kept, kept, kept, all, all}));
+  for (const char* typed : {"Москва 中文 №5", "Москва 中文 №5", "ёлочка"})
+    RunDialog(gui, 2, [&] { form.PlaceCB->setEditText(typed); });
+  QCOMPARE(Items(form.PlaceCB), QStringList({"ЕДА", "Еда", "еда", "Ёлка", "ёлочка", "Ель", "жук",
+                                             "Москва  №5", "Яблоко"}));
 }
 
 void PrintProtocolTest::clearKeepsAnOnlyRememberedName() {
