@@ -120,10 +120,12 @@ TPrintProtocolForm::TPrintProtocolForm(QWidget* owner, TPrintForm& printForm)
   captionFont.setBold(true);
 
   int top = 8;
-  const auto caption = [&](const char* text, int left, int width) {
+  // The caption names its field to a screen reader too.
+  const auto caption = [&](const char* text, int left, int width, QWidget* field) {
     auto* label = new QLabel(QString::fromUtf8(text), area);
     label->setFont(captionFont);
     label->setGeometry(left, top, width, kCaptionHeight);
+    label->setBuddy(field);
   };
   const auto place = [&](QWidget* field, int left, int width) {
     field->setGeometry(left, top + kCaptionHeight + 2, width, kFieldHeight);
@@ -137,39 +139,39 @@ TPrintProtocolForm::TPrintProtocolForm(QWidget* owner, TPrintForm& printForm)
     top += 8;
   };
 
-  caption("Место проведения измерений:", kLeft, kFullWidth);
   PlaceCB = HistoryBox(area, "PlaceCB", 55);
+  caption("Место проведения измерений:", kLeft, kFullWidth, PlaceCB);
   place(PlaceCB, kLeft, kFullWidth);
   nextRow();
-  caption("Измерения проводил (Фамилия И.О.):", kLeft, kFullWidth);
   FIOCB = HistoryBox(area, "FIOCB", 30);
+  caption("Измерения проводил (Фамилия И.О.):", kLeft, kFullWidth, FIOCB);
   place(FIOCB, kLeft, kFullWidth);
   nextRow();
   separator();
-  caption("Изделие:", kLeft, kFullWidth);
   ObjectCB = HistoryBox(area, "ObjectCB", 55);
+  caption("Изделие:", kLeft, kFullWidth, ObjectCB);
   place(ObjectCB, kLeft, kFullWidth);
   nextRow();
-  caption("Материал изделия (по пробирному клейму)", kLeft, kFullWidth);
   ObjectTypeCB = new QComboBox(area);
   ObjectTypeCB->setObjectName("ObjectTypeCB");
   for (const char* material : kMaterials) ObjectTypeCB->addItem(QString::fromUtf8(material));
+  caption("Материал изделия (по пробирному клейму)", kLeft, kFullWidth, ObjectTypeCB);
   place(ObjectTypeCB, kLeft, kFullWidth);
   nextRow();
   separator();
-  caption("Сдатчик (ФИО):", kLeft, kFullWidth);
   ClientFIO = new QLineEdit(area);
   ClientFIO->setObjectName("ClientFIO");
   ClientFIO->setMaxLength(55);
+  caption("Сдатчик (ФИО):", kLeft, kFullWidth, ClientFIO);
   place(ClientFIO, kLeft, kFullWidth);
   nextRow();
-  caption("Документ:", kLeft, 273);
-  caption("Серия и номер:", kLeft + kFullWidth - 251, 251);
   DocCB = HistoryBox(area, "DocCB", 30);
-  place(DocCB, kLeft, 273);
   DocNo = new QLineEdit(area);
   DocNo->setObjectName("DocNo");
   DocNo->setMaxLength(30);
+  caption("Документ:", kLeft, 273, DocCB);
+  caption("Серия и номер:", kLeft + kFullWidth - 251, 251, DocNo);
+  place(DocCB, kLeft, 273);
   place(DocNo, kLeft + kFullWidth - 251, 251);
 
   auto* panel = new QWidget(this);
@@ -181,7 +183,12 @@ TPrintProtocolForm::TPrintProtocolForm(QWidget* owner, TPrintForm& printForm)
   CloseButton = new QPushButton("Закрыть", panel);
   CloseButton->setGeometry(556 - 4 - 86, 4, 86, 25);
   CloseButton->setToolTip("Закрыть окно");
-  for (QPushButton* button : {OkButton, ClearButton, CloseButton}) button->setAutoDefault(false);
+  // No default button: Enter in a field moves on, and Enter on a button presses that button
+  // (see eventFilter), as on Windows.
+  for (QPushButton* button : {OkButton, ClearButton, CloseButton}) {
+    button->setAutoDefault(false);
+    button->installEventFilter(this);
+  }
   connect(OkButton, &QPushButton::clicked, this, &TPrintProtocolForm::OkButtonClick);
   connect(ClearButton, &QPushButton::clicked, this, &TPrintProtocolForm::ClearButtonClick);
   connect(CloseButton, &QPushButton::clicked, this, &TPrintProtocolForm::CloseButtonClick);
@@ -328,6 +335,10 @@ bool TPrintProtocolForm::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
   const int key = static_cast<QKeyEvent*>(event)->key();
   if (key != Qt::Key_Return && key != Qt::Key_Enter) return QDialog::eventFilter(watched, event);
+  if (auto* button = qobject_cast<QPushButton*>(watched)) {
+    button->click();
+    return true;
+  }
   // Enter moves on to the next field instead of confirming the dialog.
   for (std::size_t i = 0; i < enterOrder_.size(); ++i) {
     QWidget* field = enterOrder_[i];

@@ -1,3 +1,4 @@
+#include <QAccessible>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -57,7 +58,7 @@ class PrintProtocolTest : public QObject {
   void closingStillSavesWhatWasTyped();
   void historyTakesEachEntryOnceAsStoredInRussianOrder();
   void clearKeepsAnOnlyRememberedName();
-  void enterMovesThroughTheFields();
+  void keyboardAndScreenReaderReachEveryField();
   void historyFilesAreWindows1251WithCrLf();
   void unwritableFolderIsReportedAndTheProtocolStillMade();
   void deleteHistoryKeepsTheListsInMemory();
@@ -295,26 +296,43 @@ void PrintProtocolTest::clearKeepsAnOnlyRememberedName() {
   QCOMPARE(form.ObjectTypeCB->currentIndex(), -1);
 }
 
-void PrintProtocolTest::enterMovesThroughTheFields() {
+void PrintProtocolTest::keyboardAndScreenReaderReachEveryField() {
   GuiHarness gui;
   gui.Start();
   TPrintProtocolForm& form = *gui.printProtocolForm;
-  form.show();
-  QVERIFY(QTest::qWaitForWindowActive(&form));
-  FillAll(form);
   const std::vector<QWidget*> order = {form.PlaceCB,   form.FIOCB, form.ObjectCB, form.ObjectTypeCB,
                                        form.ClientFIO, form.DocCB, form.DocNo,    form.PlaceCB};
-  form.PlaceCB->setFocus();
-  for (std::size_t i = 1; i < order.size(); ++i) {
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    QWidget* focused = QApplication::focusWidget();
-    QVERIFY2(focused == order[i] || focused->parentWidget() == order[i],
-             qPrintable(QString::number(i)));
+  QStringList captions;
+  for (std::size_t i = 0; i + 1 < order.size(); ++i) {
+    for (const auto& label :
+         QAccessible::queryAccessibleInterface(order[i])->relations(QAccessible::Label))
+      captions << label.first->text(QAccessible::Name);
   }
-  QCOMPARE(form.PlaceCB->lineEdit()->selectedText(), QString("Тула"));
-  QVERIFY(form.isVisible());
+  QCOMPARE(
+      captions.join('|'),
+      QString("Место проведения измерений:|Измерения проводил (Фамилия И.О.):|Изделие:|Материал "
+              "изделия (по пробирному клейму)|Сдатчик (ФИО):|Документ:|Серия и номер:"));
+  RunDialog(gui, 2, [&] {
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    FillAll(form);
+    form.PlaceCB->setFocus();
+    for (std::size_t i = 1; i < order.size(); ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+      QWidget* focused = QApplication::focusWidget();
+      QVERIFY2(focused == order[i] || focused->parentWidget() == order[i],
+               qPrintable(QString::number(i)));
+    }
+    QCOMPARE(form.PlaceCB->lineEdit()->selectedText(), QString("Тула"));
+    // Enter on a focused button presses it.
+    form.ClearButton->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
+    QCOMPARE(form.ObjectCB->currentText(), QString());
+    FillAll(form);
+    form.OkButton->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  });
   QVERIFY(gui.boxes.empty());
-  form.hide();
+  QCOMPARE(gui.previews.size(), std::size_t(1));
 }
 
 void PrintProtocolTest::historyFilesAreWindows1251WithCrLf() {
