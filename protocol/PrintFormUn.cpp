@@ -53,6 +53,15 @@ double DayCount(const QDateTime& t) {
          t.time().msecsSinceStartOfDay() / 86400000.0;
 }
 
+// The system's short date; the C locale's is English ("8 Dec 2026") and a locale may have none,
+// and a Russian protocol then takes the Russian one.
+QString ShortDate(const QDate& date) {
+  const QLocale locale;
+  if (locale.language() == QLocale::C || locale.dateFormat(QLocale::ShortFormat).isEmpty())
+    return QLocale(QLocale::Russian).toString(date, QLocale::ShortFormat);
+  return locale.toString(date, QLocale::ShortFormat);
+}
+
 }  // namespace
 
 TPrintForm::TPrintForm(TClock clock, TPreview preview)
@@ -98,8 +107,7 @@ void TPrintForm::FillAndPreview(int resultIndex, const TProtocolEntry& entry) {
 
   Protocol.Field("ProtocolNo").text = "Протокол №" + QString::number(number);
   Protocol.title = Protocol.Field("ProtocolNo").text;
-  Protocol.Field("ProtocolDate").text =
-      "от " + QLocale().toString(now.date(), QLocale::ShortFormat);
+  Protocol.Field("ProtocolDate").text = "от " + ShortDate(now.date());
   const QString indent = "   ";
   Protocol.Field("Place").text = indent + entry.place;
   Protocol.Field("ObjectName").text = indent + entry.object;

@@ -1,15 +1,19 @@
 #include "PrintProtocolUn.h"
 
+#include <QCollator>
 #include <QComboBox>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QValidator>
+#include <algorithm>
 
 #include "CommonProcUn.h"
 #include "DirUn.h"
 #include "GuiLink.h"
+#include "Platform.h"
 #include "PrintFormUn.h"
 #include "TextFile.h"
 
@@ -31,20 +35,65 @@ constexpr int kFullWidth = 535;
 constexpr int kCaptionHeight = 19;
 constexpr int kFieldHeight = 26;
 
+// The text as a history file gives it back: Windows-1251 has no place for some characters.
+QString AsStored(const QString& text) {
+  return QString::fromStdString(Cp1251ToUtf8(Utf8ToCp1251(text.toStdString())));
+}
+
+// A history file holds one entry per line, so a line break cannot be stored either.
+bool Storable(const QString& text) {
+  return !text.contains('\r') && !text.contains('\n') && AsStored(text) == text;
+}
+
+// Leaves out what a history file cannot hold, whether typed or pasted, as the field leaves out
+// text past its maximum length: the field then always shows what will be remembered.
+class TStorableText : public QValidator {
+ public:
+  using QValidator::QValidator;
+
+  State validate(QString& input, int& pos) const override {
+    if (Storable(input)) return Acceptable;
+    QString kept;
+    int cursor = pos;
+    for (qsizetype i = 0; i < input.size();) {
+      const qsizetype length =
+          input[i].isHighSurrogate() && i + 1 < input.size() && input[i + 1].isLowSurrogate() ? 2
+                                                                                              : 1;
+      const QString character = input.mid(i, length);
+      if (Storable(character))
+        kept += character;
+      else if (i < pos)
+        cursor -= static_cast<int>(length);
+      i += length;
+    }
+    input = kept;
+    pos = cursor;
+    return Acceptable;
+  }
+};
+
 QComboBox* HistoryBox(QWidget* parent, const char* name, int maxLength) {
   auto* box = new QComboBox(parent);
   box->setObjectName(name);
   box->setEditable(true);
   box->setInsertPolicy(QComboBox::NoInsert);
   box->lineEdit()->setMaxLength(maxLength);
+  box->setValidator(new TStorableText(box));
   return box;
 }
 
-// Keeps the list sorted without regard to letter case, Cyrillic included.
+// The order a Russian reader looks things up in: letter case does not count, and Ё files with Е.
+QCollator HistoryOrder() {
+  QCollator order{QLocale(QLocale::Russian)};
+  order.setCaseSensitivity(Qt::CaseInsensitive);
+  return order;
+}
+
+// After the entries that sort equal, so entries that differ only in case keep their order.
 void InsertSorted(QComboBox* box, const QString& item) {
+  const QCollator order = HistoryOrder();
   int at = 0;
-  while (at < box->count() && QString::compare(box->itemText(at), item, Qt::CaseInsensitive) < 0)
-    ++at;
+  while (at < box->count() && order.compare(box->itemText(at), item) <= 0) ++at;
   box->insertItem(at, item);
 }
 
@@ -71,10 +120,12 @@ TPrintProtocolForm::TPrintProtocolForm(QWidget* owner, TPrintForm& printForm)
   captionFont.setBold(true);
 
   int top = 8;
-  const auto caption = [&](const char* text, int left, int width) {
+  // The caption names its field to a screen reader too.
+  const auto caption = [&](const char* text, int left, int width, QWidget* field) {
     auto* label = new QLabel(QString::fromUtf8(text), area);
     label->setFont(captionFont);
     label->setGeometry(left, top, width, kCaptionHeight);
+    label->setBuddy(field);
   };
   const auto place = [&](QWidget* field, int left, int width) {
     field->setGeometry(left, top + kCaptionHeight + 2, width, kFieldHeight);
@@ -88,39 +139,39 @@ TPrintProtocolForm::TPrintProtocolForm(QWidget* owner, TPrintForm& printForm)
     top += 8;
   };
 
-  caption("Место проведения измерений:", kLeft, kFullWidth);
   PlaceCB = HistoryBox(area, "PlaceCB", 55);
+  caption("Место проведения измерений:", kLeft, kFullWidth, PlaceCB);
   place(PlaceCB, kLeft, kFullWidth);
   nextRow();
-  caption("Измерения проводил (Фамилия И.О.):", kLeft, kFullWidth);
   FIOCB = HistoryBox(area, "FIOCB", 30);
+  caption("Измерения проводил (Фамилия И.О.):", kLeft, kFullWidth, FIOCB);
   place(FIOCB, kLeft, kFullWidth);
   nextRow();
   separator();
-  caption("Изделие:", kLeft, kFullWidth);
   ObjectCB = HistoryBox(area, "ObjectCB", 55);
+  caption("Изделие:", kLeft, kFullWidth, ObjectCB);
   place(ObjectCB, kLeft, kFullWidth);
   nextRow();
-  caption("Материал изделия (по пробирному клейму)", kLeft, kFullWidth);
   ObjectTypeCB = new QComboBox(area);
   ObjectTypeCB->setObjectName("ObjectTypeCB");
   for (const char* material : kMaterials) ObjectTypeCB->addItem(QString::fromUtf8(material));
+  caption("Материал изделия (по пробирному клейму)", kLeft, kFullWidth, ObjectTypeCB);
   place(ObjectTypeCB, kLeft, kFullWidth);
   nextRow();
   separator();
-  caption("Сдатчик (ФИО):", kLeft, kFullWidth);
   ClientFIO = new QLineEdit(area);
   ClientFIO->setObjectName("ClientFIO");
   ClientFIO->setMaxLength(55);
+  caption("Сдатчик (ФИО):", kLeft, kFullWidth, ClientFIO);
   place(ClientFIO, kLeft, kFullWidth);
   nextRow();
-  caption("Документ:", kLeft, 273);
-  caption("Серия и номер:", kLeft + kFullWidth - 251, 251);
   DocCB = HistoryBox(area, "DocCB", 30);
-  place(DocCB, kLeft, 273);
   DocNo = new QLineEdit(area);
   DocNo->setObjectName("DocNo");
   DocNo->setMaxLength(30);
+  caption("Документ:", kLeft, 273, DocCB);
+  caption("Серия и номер:", kLeft + kFullWidth - 251, 251, DocNo);
+  place(DocCB, kLeft, 273);
   place(DocNo, kLeft + kFullWidth - 251, 251);
 
   auto* panel = new QWidget(this);
@@ -132,7 +183,12 @@ TPrintProtocolForm::TPrintProtocolForm(QWidget* owner, TPrintForm& printForm)
   CloseButton = new QPushButton("Закрыть", panel);
   CloseButton->setGeometry(556 - 4 - 86, 4, 86, 25);
   CloseButton->setToolTip("Закрыть окно");
-  for (QPushButton* button : {OkButton, ClearButton, CloseButton}) button->setAutoDefault(false);
+  // No default button: Enter in a field moves on, and Enter on a button presses that button
+  // (see eventFilter), as on Windows.
+  for (QPushButton* button : {OkButton, ClearButton, CloseButton}) {
+    button->setAutoDefault(false);
+    button->installEventFilter(this);
+  }
   connect(OkButton, &QPushButton::clicked, this, &TPrintProtocolForm::OkButtonClick);
   connect(ClearButton, &QPushButton::clicked, this, &TPrintProtocolForm::ClearButtonClick);
   connect(CloseButton, &QPushButton::clicked, this, &TPrintProtocolForm::CloseButtonClick);
@@ -179,10 +235,15 @@ void TPrintProtocolForm::LoadHistory() {
     if (!FileExists(file)) continue;
     // A history that cannot be read is reported and left as it is; the dialog still works.
     try {
-      const std::vector<std::string> lines = ReadTextLines(file);
+      QStringList items;
+      for (const std::string& line : ReadTextLines(file)) items << QString::fromStdString(line);
+      const QCollator order = HistoryOrder();
+      std::stable_sort(items.begin(), items.end(), [&order](const QString& a, const QString& b) {
+        return order.compare(a, b) < 0;
+      });
       const QString typed = box->currentText();
       box->clear();
-      for (const std::string& line : lines) box->addItem(QString::fromStdString(line));
+      box->addItems(items);
       box->setEditText(typed);
     } catch (const TFileError& e) {
       GuiLink().ReportError(e.what());
@@ -192,7 +253,8 @@ void TPrintProtocolForm::LoadHistory() {
 
 void TPrintProtocolForm::SaveHistory() {
   for (QComboBox* box : Remembered()) {
-    const QString text = box->currentText().trimmed();
+    // Compared as the file will hold it, so an entry the code page alters is not added again.
+    const QString text = AsStored(box->currentText().trimmed());
     if (!text.isEmpty() && !Listed(box, text)) {
       InsertSorted(box, text);
       box->setEditText(text);
@@ -272,6 +334,10 @@ bool TPrintProtocolForm::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
   const int key = static_cast<QKeyEvent*>(event)->key();
   if (key != Qt::Key_Return && key != Qt::Key_Enter) return QDialog::eventFilter(watched, event);
+  if (auto* button = qobject_cast<QPushButton*>(watched)) {
+    button->click();
+    return true;
+  }
   // Enter moves on to the next field instead of confirming the dialog.
   for (std::size_t i = 0; i < enterOrder_.size(); ++i) {
     QWidget* field = enterOrder_[i];

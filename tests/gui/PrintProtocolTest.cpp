@@ -1,3 +1,4 @@
+#include <QAccessible>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -6,6 +7,7 @@
 
 #include "GuiHarness.h"
 #include "KVZApplication.h"
+#include "TextFile.h"
 
 Q_DECLARE_METATYPE(QWidget*)
 
@@ -28,9 +30,13 @@ QStringList Items(const QComboBox* box) {
   return items;
 }
 
-// Runs the dialog as the print button does, acting on it once it is up.
+// Runs the dialog as the print button does, acting on it once it is up. What the action leaves
+// open is closed, so a check that fails inside never hangs the test.
 void RunDialog(GuiHarness& gui, int resultIndex, const std::function<void()>& act) {
-  QTimer::singleShot(0, gui.printProtocolForm.get(), act);
+  QTimer::singleShot(0, gui.printProtocolForm.get(), [&] {
+    act();
+    if (gui.printProtocolForm->isVisible()) gui.printProtocolForm->reject();
+  });
   gui.printProtocolForm->Execute(resultIndex);
 }
 
@@ -50,8 +56,9 @@ class PrintProtocolTest : public QObject {
   void checksInOrder();
   void trimmedEntriesAreRememberedOnce();
   void closingStillSavesWhatWasTyped();
+  void historyTakesEachEntryOnceAsStoredInRussianOrder();
   void clearKeepsAnOnlyRememberedName();
-  void enterMovesThroughTheFields();
+  void keyboardAndScreenReaderReachEveryField();
   void historyFilesAreWindows1251WithCrLf();
   void unwritableFolderIsReportedAndTheProtocolStillMade();
   void deleteHistoryKeepsTheListsInMemory();
@@ -246,6 +253,29 @@ void PrintProtocolTest::closingStillSavesWhatWasTyped() {
   QCOMPARE(gui.dir.Read("ObjectCB.lst"), std::string());
 }
 
+void PrintProtocolTest::historyTakesEachEntryOnceAsStoredInRussianOrder() {
+  GuiHarness gui;
+  WriteTextLines(gui.dir.File("PlaceCB.lst"),
+                 {"Яблоко", "жук", "Ёлка", "Ель", "ЕДА", "Еда", "еда"});
+  gui.Start();
+  TPrintProtocolForm& form = *gui.printProtocolForm;
+  QStringList texts;
+  for (QLineEdit* edit :
+       {form.PlaceCB->lineEdit(), form.FIOCB->lineEdit(), form.ObjectCB->lineEdit(),
+        form.DocCB->lineEdit(), form.ClientFIO, form.DocNo}) {
+    for (const char* key : {"Ё", "中", "Å", "😀", "№"})
+      QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, key, Qt::NoModifier);
+    edit->insert(" «Тула» —€\n😀中");  // as a paste does
+    texts << edit->text();
+  }
+  const QString kept = "Ё№ «Тула» —€", all = "Ё中Å😀№ «Тула» —€\n😀中";
+  QCOMPARE(texts, QStringList({kept, kept, kept, kept, all, all}));
+  for (const char* typed : {"Москва 中文 №5", "Москва 中文 №5", "ёлочка"})
+    RunDialog(gui, 2, [&] { form.PlaceCB->setEditText(typed); });
+  QCOMPARE(Items(form.PlaceCB), QStringList({"ЕДА", "Еда", "еда", "Ёлка", "ёлочка", "Ель", "жук",
+                                             "Москва  №5", "Яблоко"}));
+}
+
 void PrintProtocolTest::clearKeepsAnOnlyRememberedName() {
   GuiHarness gui;
   gui.dir.Write("FIOCB.lst", "\xcf\xe5\xf2\xf0\xee\xe2\r\n");
@@ -266,26 +296,43 @@ void PrintProtocolTest::clearKeepsAnOnlyRememberedName() {
   QCOMPARE(form.ObjectTypeCB->currentIndex(), -1);
 }
 
-void PrintProtocolTest::enterMovesThroughTheFields() {
+void PrintProtocolTest::keyboardAndScreenReaderReachEveryField() {
   GuiHarness gui;
   gui.Start();
   TPrintProtocolForm& form = *gui.printProtocolForm;
-  form.show();
-  QVERIFY(QTest::qWaitForWindowActive(&form));
-  FillAll(form);
   const std::vector<QWidget*> order = {form.PlaceCB,   form.FIOCB, form.ObjectCB, form.ObjectTypeCB,
                                        form.ClientFIO, form.DocCB, form.DocNo,    form.PlaceCB};
-  form.PlaceCB->setFocus();
-  for (std::size_t i = 1; i < order.size(); ++i) {
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    QWidget* focused = QApplication::focusWidget();
-    QVERIFY2(focused == order[i] || focused->parentWidget() == order[i],
-             qPrintable(QString::number(i)));
+  QStringList captions;
+  for (std::size_t i = 0; i + 1 < order.size(); ++i) {
+    for (const auto& label :
+         QAccessible::queryAccessibleInterface(order[i])->relations(QAccessible::Label))
+      captions << label.first->text(QAccessible::Name);
   }
-  QCOMPARE(form.PlaceCB->lineEdit()->selectedText(), QString("Тула"));
-  QVERIFY(form.isVisible());
+  QCOMPARE(
+      captions.join('|'),
+      QString("Место проведения измерений:|Измерения проводил (Фамилия И.О.):|Изделие:|Материал "
+              "изделия (по пробирному клейму)|Сдатчик (ФИО):|Документ:|Серия и номер:"));
+  RunDialog(gui, 2, [&] {
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    FillAll(form);
+    form.PlaceCB->setFocus();
+    for (std::size_t i = 1; i < order.size(); ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+      QWidget* focused = QApplication::focusWidget();
+      QVERIFY2(focused == order[i] || focused->parentWidget() == order[i],
+               qPrintable(QString::number(i)));
+    }
+    QCOMPARE(form.PlaceCB->lineEdit()->selectedText(), QString("Тула"));
+    // Enter on a focused button presses it.
+    form.ClearButton->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
+    QCOMPARE(form.ObjectCB->currentText(), QString());
+    FillAll(form);
+    form.OkButton->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  });
   QVERIFY(gui.boxes.empty());
-  form.hide();
+  QCOMPARE(gui.previews.size(), std::size_t(1));
 }
 
 void PrintProtocolTest::historyFilesAreWindows1251WithCrLf() {

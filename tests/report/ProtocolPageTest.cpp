@@ -110,6 +110,7 @@ void ProtocolPageTest::filledFieldsStandOnTheirLines() {
 }
 
 void ProtocolPageTest::titleLinesAreCentredAndSignatureFlushRight() {
+  QLocale::setDefault(QLocale::c());  // whose own short date is English
   TempDir dir;
   const auto words = FilledProtocolWords(dir, Entry());
   const QRectF protocol = words.at("Протокол");
@@ -119,6 +120,7 @@ void ProtocolPageTest::titleLinesAreCentredAndSignatureFlushRight() {
   QVERIFY(qAbs(number.top() - protocol.top()) <= kTolerance);
   const QRectF from = words.at("от");
   QVERIFY(qAbs(from.top() - (kBandTop + 11.6)) <= kTolerance);
+  QVERIFY(words.count("19.01.2013") == 1);
 
   const QRectF close = words.at("/");
   QVERIFY2(qAbs(close.right() - kBandRight) <= kTolerance,
