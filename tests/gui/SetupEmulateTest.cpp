@@ -219,13 +219,22 @@ void SetupEmulateTest::resetConfirmed() {
 void SetupEmulateTest::resetRefused() {
   GuiHarness gui({"COM1"});
   gui.dir.Write("PlaceCB.lst", "x\r\n");
-  gui.answer = MsgBox::TAnswer::No;
   gui.StartIdle();
-  QVERIFY(!RunSetup(gui, [](TSetupForm& form) {
+  MsgBox::SetHook(nullptr);
+  int lines = 0;  // of the question, as the real box shows it
+  QVERIFY(!RunSetup(gui, [&](TSetupForm& form) {
+    QTimer::singleShot(0, &form, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      for (QLabel* label : box->findChildren<QLabel*>())
+        if (label->text().endsWith("..."))
+          lines = label->height() / label->fontMetrics().lineSpacing();
+      box->button(QMessageBox::No)->click();
+    });
     form.SetDefaultSettingsButton->click();
     QVERIFY(form.isVisible());
     form.CloseButton->click();
   }));
+  QCOMPARE(lines, 2);
   QVERIFY(std::filesystem::exists(gui.dir.File("PlaceCB.lst")));
   QCOMPARE(gui.mainForm->Device().PortParams.PortName, std::string("COM1"));
 }
