@@ -96,8 +96,7 @@ TSetupForm::TSetupForm(QWidget* owner, std::string portSource, std::function<voi
   SetDefaultSettingsButton->setFlat(true);
   SetDefaultSettingsButton->setFont(bold);
 
-  // The panel takes the focus as the dialog opens, so that no list is focused, but Tab passes it
-  // by.
+  // Focused as the dialog opens, so that no list is, but no Tab stop.
   Panel4 = new QWidget(this);
   Panel4->setGeometry(0, 261 - 33, 317, 33);
   Panel4->setFocusPolicy(Qt::NoFocus);
