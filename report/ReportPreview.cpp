@@ -131,6 +131,7 @@ TReportPreview::TReportPreview(TReportPage& page, QWidget* parent) : QDialog(par
   scroll_->setBackgroundRole(QPalette::Dark);
   scroll_->setAlignment(Qt::AlignCenter);
   scroll_->setWidget(view_);
+  scroll_->setAccessibleName("Страница протокола");
   scroll_->viewport()->installEventFilter(this);
 
   auto* status = new QStatusBar(this);

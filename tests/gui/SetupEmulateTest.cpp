@@ -15,6 +15,7 @@
 #include "KVZApplication.h"
 #include "KVZDeviceUn.h"
 #include "Lamp.h"
+#include "ReportPreview.h"
 
 namespace {
 
@@ -161,13 +162,16 @@ void SetupEmulateTest::portListIsReadAtEveryOpening() {
   QCOMPARE(form.GetPortNames(), TStringList{"ttyUSB0"});
 }
 
-// A control without a caption of its own is announced by its group's title; the lists' pop-ups
-// are not controls of the window.
+// A control without a caption of its own is announced by its group's title, or not at all; the
+// lists' pop-ups are not controls of the window.
 void SetupEmulateTest::screenReadersGetEachControlsCaption() {
   GuiHarness gui;
   gui.StartIdle();
-  for (QWidget* w :
-       gui.setupForm->findChildren<QWidget*>() + gui.emulateForm->findChildren<QWidget*>()) {
+  TReportPage page;
+  TReportPreview preview(page);
+  for (QWidget* w : gui.setupForm->findChildren<QWidget*>() +
+                        gui.emulateForm->findChildren<QWidget*>() +
+                        preview.findChildren<QWidget*>()) {
     const QString name = QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
     const auto* group = qobject_cast<QGroupBox*>(w->parentWidget());
     if (w->focusPolicy() != Qt::NoFocus && w->window()->windowType() != Qt::Popup)
