@@ -44,19 +44,20 @@ TAboutForm::TAboutForm(QWidget* mainWindow, const TKVZDevice& device)
   Image2 = new QLabel(this);
   Image2->setGeometry(8, 276, 58, 58);
   Image2->setPixmap(Picture("emblem", {58, 58}, devicePixelRatioF()));
-  Label3 = TextLabel(this, "Проект программы-компаньона детектора KVZ-03", {72, 276, 241, 57}, 16,
-                     true, Qt::AlignLeft | Qt::AlignTop);
+  Label3 = TextLabel(this, "Проект KVZ-03: свободная программа для детектора", {72, 276, 241, 57},
+                     16, true, Qt::AlignLeft | Qt::AlignTop);
   Label3->setWordWrap(true);
   Label4 = TextLabel(this,
-                     "Исходные тексты: файл README\n"
-                     "Ошибки и пожелания: трекер задач\n"
-                     "Связь с прибором: USB",
+                     "Лицензия: GNU GPL версии 3\n"
+                     "или более поздней (GPL-3.0-or-later)\n"
+                     "Неполадки: трекер задач проекта",
                      {328, 276, 349, 57}, 16, true, Qt::AlignLeft | Qt::AlignTop);
   Label4->setWordWrap(true);
 }
 
 void TAboutForm::showEvent(QShowEvent* event) {
-  move(mainWindow_->geometry().topLeft() + QPoint(20, 20));
+  // From the main window's outer corner, frame and caption included, as a form's Left and Top.
+  move(mainWindow_->frameGeometry().topLeft() + QPoint(20, 20));
   const QString deviceVersion = device_.Connected.load()
                                     ? QString::fromStdString(Cp1251ToUtf8(device_.DeviceVersion))
                                     : QString("неизвестна");

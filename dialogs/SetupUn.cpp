@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <exception>
@@ -83,6 +84,8 @@ TSetupForm::TSetupForm(QWidget* owner, std::string portSource, std::function<voi
     auto* label = new QLabel(QString::fromUtf8(row.caption), GroupBox1);
     label->setFont(plain);
     label->setGeometry(48, top, 100, 21);
+    // The caption names its list for screen readers, which would otherwise read the group's.
+    label->setBuddy(row.box);
     row.box->setFont(plain);
     row.box->setGeometry(150, top, 145, 21);
     top += 28;
@@ -93,14 +96,17 @@ TSetupForm::TSetupForm(QWidget* owner, std::string portSource, std::function<voi
   SetDefaultSettingsButton->setFlat(true);
   SetDefaultSettingsButton->setFont(bold);
 
+  // Focused as the dialog opens, so that no list is, but no Tab stop.
   Panel4 = new QWidget(this);
   Panel4->setGeometry(0, 261 - 33, 317, 33);
-  Panel4->setFocusPolicy(Qt::StrongFocus);
+  Panel4->setFocusPolicy(Qt::NoFocus);
   OkButton = new QPushButton("Готово", Panel4);
   OkButton->setGeometry(4, 4, 86, 25);
   CloseButton = new QPushButton("Закрыть", Panel4);
   CloseButton->setGeometry(227, 4, 86, 25);
   CloseButton->setToolTip("Закрыть окно");
+  for (QPushButton* button : {SetDefaultSettingsButton, OkButton, CloseButton})
+    button->setAutoDefault(false);
 
   connect(OkButton, &QPushButton::clicked, this, &TSetupForm::OkButtonClick);
   connect(CloseButton, &QPushButton::clicked, this, &TSetupForm::CloseButtonClick);
@@ -162,6 +168,17 @@ void TSetupForm::SetDefaultSettingsButtonClick() {
   deleteHistory_();
   COMName->setCurrentIndex(-1);
   OkButtonClick();
+}
+
+void TSetupForm::keyPressEvent(QKeyEvent* event) {
+  // No button is the default: Enter on a list would store the port shown there, or none at all
+  // when the stored port is not listed. Enter presses the focused button, as on Windows.
+  if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
+    QDialog::keyPressEvent(event);
+    return;
+  }
+  auto* button = qobject_cast<QPushButton*>(focusWidget());
+  if (button != nullptr && button->isEnabled()) button->click();
 }
 
 void TSetupForm::showEvent(QShowEvent* event) {

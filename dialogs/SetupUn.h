@@ -43,6 +43,7 @@ class TSetupForm : public QDialog {
   QPushButton* CloseButton;
 
  protected:
+  void keyPressEvent(QKeyEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
  private:

@@ -114,6 +114,10 @@ TEmulateForm::TEmulateForm(QWidget* mainWindow, TKVZDevice& device)
   WorkResultButton->setGeometry(12, 116, 236, 30);
   ErrCB = new QCheckBox("Ошибка", GroupBox2);
   ErrCB->setGeometry(12, 156, 236, 21);
+  // Screen readers name a field by its caption, or else by the group's title.
+  u1Label->setBuddy(U1Edit);
+  u2Label->setBuddy(U2Edit);
+  resultLabel->setBuddy(ResCB);
 
   connect(ResCB, &QComboBox::activated, this, [this] { ResCBSelect(); });
   connect(WorkResultButton, &QPushButton::clicked, this, &TEmulateForm::WorkResultButtonClick);

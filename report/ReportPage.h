@@ -35,6 +35,7 @@ struct TReportPage {
   QMarginsF margins{30, 20, 15, 20};  // left, top, right, bottom, millimetres
   QSizeF band{165.1, 255.3};          // the title band, from the top-left margin corner
   std::vector<TReportField> fields;
+  int zoomPercent = 100;  // the preview opens at this zoom
 
   // The field with this name; throws std::out_of_range when there is none.
   TReportField& Field(const QString& name);

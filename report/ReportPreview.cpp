@@ -1,6 +1,7 @@
 #include "ReportPreview.h"
 
 #include <QAction>
+#include <QDir>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -11,6 +12,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -31,6 +33,19 @@ constexpr int kShadow = 4;
 const QString kCaption = "KVz - 03";
 const QString kPdfFilter = "Документ PDF (*.pdf)";
 const QString kReportFilter = "Протокол KVZ-03 (*.kvzr)";
+
+// Where the file dialogs start: the folder last saved to or opened from in this run, by any
+// preview, else the user's documents, not the folder the program happened to be started in.
+QString& LastFolder() {
+  static QString folder;
+  return folder;
+}
+
+QString StartFolder() {
+  if (!LastFolder().isEmpty()) return LastFolder();
+  const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  return QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
 
 }  // namespace
 
@@ -116,6 +131,7 @@ TReportPreview::TReportPreview(TReportPage& page, QWidget* parent) : QDialog(par
   scroll_->setBackgroundRole(QPalette::Dark);
   scroll_->setAlignment(Qt::AlignCenter);
   scroll_->setWidget(view_);
+  scroll_->setAccessibleName("Страница протокола");
   scroll_->viewport()->installEventFilter(this);
 
   auto* status = new QStatusBar(this);
@@ -133,8 +149,14 @@ TReportPreview::TReportPreview(TReportPage& page, QWidget* parent) : QDialog(par
   layout->addWidget(scroll_, 1);
   layout->addWidget(status);
 
+  // Opens at the report's own zoom, the page's whole width in view where the screen allows.
+  zoomPercent_ = std::clamp(page_.zoomPercent, kMinZoom, kMaxZoom);
   const QSize available = screen()->availableGeometry().size();
-  resize(std::min(available.width() * 3 / 4, 900), available.height() * 9 / 10);
+  const int pageWidth = view_->SizeAt(zoomPercent_).width() +
+                        style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll_) +
+                        2 * scroll_->frameWidth();
+  resize(std::min(available.width() * 9 / 10, std::max(pageWidth, ToolBar->sizeHint().width())),
+         available.height() * 9 / 10);
   ApplyZoom();
   GoToPage(0);
 }
@@ -222,7 +244,7 @@ bool TReportPreview::SaveTo(const QString& fileName) {
     ShowError(QString::fromStdString(e.what()));
     return false;
   }
-  folder_ = QFileInfo(fileName).absolutePath();
+  LastFolder() = QFileInfo(fileName).absolutePath();
   return true;
 }
 
@@ -233,7 +255,7 @@ bool TReportPreview::LoadFrom(const QString& fileName) {
     ShowError(QString::fromStdString(e.what()));
     return false;
   }
-  folder_ = QFileInfo(fileName).absolutePath();
+  LastFolder() = QFileInfo(fileName).absolutePath();
   setWindowTitle(page_.title);
   printer_.setDocName(page_.title);
   view_->update();
@@ -263,7 +285,7 @@ void TReportPreview::Print() {
 
 void TReportPreview::Save() {
   QString filter = kPdfFilter;
-  QString fileName = QFileDialog::getSaveFileName(this, "Сохранить протокол", folder_,
+  QString fileName = QFileDialog::getSaveFileName(this, "Сохранить протокол", StartFolder(),
                                                   kPdfFilter + ";;" + kReportFilter, &filter);
   if (fileName.isEmpty()) return;
   const QString suffix = QFileInfo(fileName).suffix().toLower();
@@ -273,6 +295,6 @@ void TReportPreview::Save() {
 
 void TReportPreview::Load() {
   const QString fileName =
-      QFileDialog::getOpenFileName(this, "Открыть протокол", folder_, kReportFilter);
+      QFileDialog::getOpenFileName(this, "Открыть протокол", StartFolder(), kReportFilter);
   if (!fileName.isEmpty()) LoadFrom(fileName);
 }

@@ -88,9 +88,8 @@ class TReportPreview : public QDialog {
   QPrinter printer_{QPrinter::HighResolution};
   QScrollArea* scroll_;
   TReportPageView* view_;
-  TZoomMode zoomMode_ = TZoomMode::FitPage;
+  TZoomMode zoomMode_ = TZoomMode::Fixed;
   int zoomPercent_ = 100;
   int pageCount_ = 1;  // the engine's reports are one page long
   int currentPage_ = 0;
-  QString folder_;  // where the last file was saved or opened
 };

@@ -342,7 +342,8 @@ void MainFormTest::informationWindowShowsTheDetectorIdentity() {
   about.show();
   QCOMPARE(about.VersLabel->text(),
            QString("Версия ПО: 1.006.27.03.2013\nВерсия ПО прибора: неизвестна"));
-  QCOMPARE(about.pos(), form.geometry().topLeft() + QPoint(20, 20));
+  QCOMPARE(about.frameGeometry().topLeft(), form.frameGeometry().topLeft() + QPoint(20, 20));
+  QVERIFY(about.Label4->text().contains("GPL-3.0-or-later"));
   about.hide();
 
   gui.Bind("COM1", sim);

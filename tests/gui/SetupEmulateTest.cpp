@@ -1,6 +1,10 @@
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolButton>
@@ -11,6 +15,7 @@
 #include "KVZApplication.h"
 #include "KVZDeviceUn.h"
 #include "Lamp.h"
+#include "ReportPreview.h"
 
 namespace {
 
@@ -54,6 +59,8 @@ class SetupEmulateTest : public QObject {
   void lineParameters();
   void closeLeavesTheRecordAlone();
   void portListIsReadAtEveryOpening();
+  void screenReadersGetEachControlsCaption();
+  void enterPressesOnlyTheFocusedButton();
   void resetConfirmed();
   void resetRefused();
   void probeCheckIsFollowedByReady();
@@ -155,6 +162,44 @@ void SetupEmulateTest::portListIsReadAtEveryOpening() {
   QCOMPARE(form.GetPortNames(), TStringList{"ttyUSB0"});
 }
 
+// A control without a caption of its own is announced by its group's title, or not at all; the
+// lists' pop-ups are not controls of the window.
+void SetupEmulateTest::screenReadersGetEachControlsCaption() {
+  GuiHarness gui;
+  gui.StartIdle();
+  TReportPage page;
+  TReportPreview preview(page);
+  for (QWidget* w : gui.setupForm->findChildren<QWidget*>() +
+                        gui.emulateForm->findChildren<QWidget*>() +
+                        preview.findChildren<QWidget*>()) {
+    const QString name = QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+    const auto* group = qobject_cast<QGroupBox*>(w->parentWidget());
+    if (w->focusPolicy() != Qt::NoFocus && w->window()->windowType() != Qt::Popup)
+      QVERIFY2(!name.isEmpty() && (!group || name != group->title()), qPrintable(name));
+  }
+}
+
+// Enter on anything but a button does nothing; Tab passes the panel that is focused at first.
+void SetupEmulateTest::enterPressesOnlyTheFocusedButton() {
+  GuiHarness gui({"COM1"});
+  gui.dir.Write("kvzport.ini", "COMName=COM7\r\n");
+  gui.StartIdle();
+  QWidgetList stops;
+  QVERIFY(!RunSetup(gui, [&](TSetupForm& form) {
+    for (int i = 0; i < 6; ++i) {
+      stops << form.focusWidget();
+      if (!qobject_cast<QPushButton*>(stops.back())) QTest::keyClick(stops.back(), Qt::Key_Enter);
+      QTest::keyClick(&form, Qt::Key_Tab);
+    }
+    QTest::keyClick(form.focusWidget(), Qt::Key_Return);
+    if (form.isVisible()) form.reject();
+  }));
+  const TSetupForm& f = *gui.setupForm;
+  QCOMPARE(stops, QWidgetList({f.Panel4, f.OkButton, f.CloseButton, f.COMName,
+                               f.SetDefaultSettingsButton, f.OkButton}));
+  QCOMPARE(gui.mainForm->Device().PortParams.PortName, std::string("COM7"));
+}
+
 void SetupEmulateTest::resetConfirmed() {
   GuiHarness gui({"COM1"});
   gui.dir.Write("kvzport.ini", "COMName=COM1\r\n");
@@ -178,13 +223,22 @@ void SetupEmulateTest::resetConfirmed() {
 void SetupEmulateTest::resetRefused() {
   GuiHarness gui({"COM1"});
   gui.dir.Write("PlaceCB.lst", "x\r\n");
-  gui.answer = MsgBox::TAnswer::No;
   gui.StartIdle();
-  QVERIFY(!RunSetup(gui, [](TSetupForm& form) {
+  MsgBox::SetHook(nullptr);
+  int lines = 0;  // of the question, as the real box shows it
+  QVERIFY(!RunSetup(gui, [&](TSetupForm& form) {
+    QTimer::singleShot(0, &form, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      for (QLabel* label : box->findChildren<QLabel*>())
+        if (label->text().endsWith("..."))
+          lines = label->height() / label->fontMetrics().lineSpacing();
+      box->button(QMessageBox::No)->click();
+    });
     form.SetDefaultSettingsButton->click();
     QVERIFY(form.isVisible());
     form.CloseButton->click();
   }));
+  QCOMPARE(lines, 2);
   QVERIFY(std::filesystem::exists(gui.dir.File("PlaceCB.lst")));
   QCOMPARE(gui.mainForm->Device().PortParams.PortName, std::string("COM1"));
 }

@@ -1,4 +1,5 @@
 #include <QAction>
+#include <QFileDialog>
 #include <QLabel>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -37,6 +38,7 @@ class ReportPreviewTest : public QObject {
   void init();
   void cleanup() { MsgBox::SetHook(nullptr); }
   void toolBarAndStatus();
+  void fileDialogsStartInDocumentsThenWhereTheLastFileWent();
   void zoomCommands();
   void saveWritesTheKindTheNameAsksFor_data();
   void saveWritesTheKindTheNameAsksFor();
@@ -89,6 +91,25 @@ void ReportPreviewTest::toolBarAndStatus() {
     expected[i].first->trigger();
   }
   QCOMPARE(preview.PageLabel->text(), QString("Страница 1 из 1"));
+  QCOMPARE(preview.ZoomLabel->text(), QString("Масштаб 100 %"));
+}
+
+void ReportPreviewTest::fileDialogsStartInDocumentsThenWhereTheLastFileWent() {
+  const QString home = QString::fromStdString(dir_.Path()).chopped(1);
+  qputenv("HOME", home.toUtf8());
+  QVERIFY(QDir(home).mkdir("Documents"));
+  QStringList folders;
+  for (bool save : {true, false}) {
+    TReportPreview preview(page_);
+    QTimer::singleShot(0, &preview, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      folders << dialog->directory().path();
+      dialog->reject();
+    });
+    save ? preview.Save() : preview.Load();
+    QVERIFY(preview.SaveTo(home + "/протокол.pdf"));
+  }
+  QCOMPARE(folders, QStringList({home + "/Documents", home}));
 }
 
 void ReportPreviewTest::zoomCommands() {
