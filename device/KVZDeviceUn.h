@@ -57,10 +57,12 @@ class TKVZDevice : public TDeviceObject {
 
  protected:
   void Execute() override;
+  // One pass's reading: what the driver has queued, as far as it fits, dropping noise that fills
+  // the buffer without a frame. True when the queue was left empty.
+  bool PollInput();
 
  private:
   void RaiseEvent(const TEvent& handler);
-  void PollInput();
   void SetIdle();
   template <typename Build>
   void PutFrame(Build build);

@@ -2,6 +2,7 @@
 
 #include <map>
 #include <memory>
+#include <random>
 #include <stdexcept>
 
 #include "DirUn.h"
@@ -164,6 +165,19 @@ TEST_F(ConnectTest, FramesReachTheHandlersInOrder) {
     ASSERT_TRUE(WaitForEvents(expected.size())) << step.command;
   }
   EXPECT_EQ(events, expected);
+}
+
+TEST_F(ConnectTest, NoiseThatFillsTheBufferLeavesTheLinkListening) {
+  SimProcess sim;
+  Listen(sim);
+  // A start marker whose frame could never fit the buffer, then plain noise.
+  std::minstd_rand random(7);
+  std::string flood = "raw 5b24255d";
+  for (int i = 0; i < 2 * 9000; ++i) flood += "0123456789abcdef"[random() % 16];
+  sim.Command(flood);
+  sim.Command("mode y");
+  ASSERT_TRUE(WaitForEvents(1));
+  EXPECT_EQ(events, (std::vector<Event>{{'M', 'y', 0, 0, 0}}));
 }
 
 TEST_F(ConnectTest, FramesPutIntoTheBufferFromTheGuiThreadAreDelivered) {
