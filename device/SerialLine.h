@@ -14,7 +14,8 @@ struct TMyComPortParams;
 class TSerialLine {
  public:
   virtual ~TSerialLine() = default;
-  // Closes the port; false when the system reports a failure. Called once, before destruction.
+  // Puts back the line settings the port had before Configure and closes it; false when the
+  // system reports a failure. Called once, before destruction.
   virtual bool Close() = 0;
   // Sets speed, data bits, parity and stop bits, makes reads return at once with whatever is
   // queued, and discards both queues.
@@ -38,8 +39,8 @@ using TPortHandle = std::unique_ptr<TSerialLine>;
 enum class TOpenError { None, NotFound, Busy, AccessDenied, Other };
 
 // One attempt to open the named port exclusively; null on failure, with the reason in error when
-// given. A name with a path separator is taken as a path; otherwise the system's naming applies
-// (COM3, ttyUSB0).
+// given. The system's naming applies (COM3, ttyUSB0, pts/3); a full path is taken as it is. On
+// POSIX systems only a terminal device is opened: anything else is refused, unopened, as Other.
 TPortHandle OpenSerialLine(const std::string& portName, TOpenError* error = nullptr);
 
 using TLineOpener = std::function<TPortHandle(const std::string& portName, TOpenError* error)>;

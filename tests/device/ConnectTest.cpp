@@ -1,5 +1,9 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <termios.h>
+#include <unistd.h>
 
+#include <cstring>
 #include <map>
 #include <memory>
 #include <random>
@@ -110,6 +114,12 @@ TEST_F(ConnectTest, SearchTriesTheStoredPortThenTheListAndRemembersTheOneThatAns
 TEST_F(ConnectTest, NoDetectorAnywhereKeepsTheDefaultAndWritesNothing) {
   SimProcess stranger({"--id", "XKVZ0300"});
   ports = {{"COM2", &stranger}};
+  const int fd = open(stranger.PortPath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  termios before{};
+  cfsetspeed(&before, B1200);
+  before.c_cflag |= CS7 | PARENB | CSTOPB;
+  ASSERT_EQ(tcsetattr(fd, TCSANOW, &before), 0);
+  ASSERT_EQ(tcgetattr(fd, &before), 0);
   TKVZDevice& d = MakeDevice();
   FakeProgress progress;
   EXPECT_FALSE(d.Connect({"COM2", "COM3"}, &progress, nullptr));
@@ -118,8 +128,12 @@ TEST_F(ConnectTest, NoDetectorAnywhereKeepsTheDefaultAndWritesNothing) {
   EXPECT_FALSE(d.PortHandle);
   EXPECT_FALSE(FileExists(WorkDir + "kvzport.ini"));
   EXPECT_EQ(progress.position, progress.maximum);
-  // The port of the device with the wrong identity was closed again.
+  // The port of the device with the wrong identity was closed again, with its settings back.
   EXPECT_TRUE(OpenSerialLine(stranger.PortPath()));
+  termios after{};
+  ASSERT_EQ(tcgetattr(fd, &after), 0);
+  EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0);
+  close(fd);
 }
 
 TEST_F(ConnectTest, SecondConnectClosesThePortFirst) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -29,6 +30,19 @@ const char kAbsentPort[] = "KVZ03-NO-SUCH-PORT";
 std::string PortFromEnvironment(const char* variable) {
   const char* value = std::getenv(variable);
   return value != nullptr ? value : "";
+}
+
+// A port's four line settings as the next program to open it finds them.
+std::string LineSettings(const std::string& port) {
+  const HANDLE handle = CreateFileA(("\\\\.\\" + port).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+  DCB dcb{};
+  dcb.DCBlength = sizeof(dcb);
+  const bool read = GetCommState(handle, &dcb) != FALSE;
+  CloseHandle(handle);
+  return read ? std::to_string(dcb.BaudRate) + " " + std::to_string(dcb.ByteSize) + " " +
+                    std::to_string(dcb.Parity) + " " + std::to_string(dcb.StopBits)
+              : "unreadable";
 }
 
 class Win32LineTest : public testing::Test {
@@ -102,6 +116,15 @@ TEST_F(Win32LineTest, ConnectPassesOverAbsentAndSilentPorts) {
     // Only a port that answered is remembered for the next start.
     EXPECT_EQ(FileExists(dir.File("kvzport.ini")), c.connected);
   }
+}
+
+TEST_F(Win32LineTest, APortThatIsNotTheDetectorKeepsItsLineSettings) {
+  const std::string before = LineSettings(silent);
+  ASSERT_NE(before, "unreadable");
+  TKVZDevice& d = MakeDevice();
+  d.PortParams = {"", 9600, 7, 2, 2};
+  EXPECT_FALSE(d.TryPort(silent, nullptr));
+  EXPECT_EQ(LineSettings(silent), before);
 }
 
 TEST_F(Win32LineTest, FramesTheDetectorSendsAreReadAndDispatched) {
