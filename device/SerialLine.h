@@ -20,15 +20,16 @@ class TSerialLine {
   // Sets speed, data bits, parity and stop bits, makes reads return at once with whatever is
   // queued, and discards both queues.
   virtual bool Configure(const TMyComPortParams& params) = 0;
-  // Bytes waiting in the input queue. False when the port reports an error (a line error, a
-  // vanished device); the error state is cleared by asking.
+  // Bytes waiting in the input queue. False when the port reports an error (a line error since
+  // the last call, a vanished device); the error state is cleared by asking.
   virtual bool InputCount(std::uint32_t& count) = 0;
   // Reads at most size bytes without blocking; returns the number read, or -1 on failure.
   virtual long Read(std::uint8_t* data, std::size_t size) = 0;
   // True only when every byte was written.
   virtual bool Write(const std::uint8_t* data, std::size_t size) = 0;
   // Blocks until input is queued or timeout has passed. Never returns early because the line hung
-  // up or failed, so a caller that loops on it cannot spin.
+  // up or failed, so a caller that loops on it cannot spin; a line error met while waiting ends
+  // the wait and is what the next InputCount reports.
   virtual void WaitForInput(std::chrono::milliseconds timeout) = 0;
 };
 

@@ -1,6 +1,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <stdlib.h>
 #include <sys/file.h>
@@ -77,9 +78,24 @@ bool IsTerminal(dev_t device) {
          std::string_view(target, static_cast<std::size_t>(n)).ends_with(kTtyClass);
 }
 
+// Framing, parity and overrun errors and breaks the driver has counted. False where it keeps no
+// such counts: pseudo-terminals and some USB adapters refuse the request, and on them a hang-up
+// is the only line error there is to see.
+bool LineErrorCount(int fd, std::uint64_t& total) {
+  serial_icounter_struct c{};
+  if (ioctl(fd, TIOCGICOUNT, &c) != 0) return false;
+  total = 0;
+  for (const int n : {c.frame, c.parity, c.overrun, c.buf_overrun, c.brk})
+    total += static_cast<std::uint32_t>(n);
+  return true;
+}
+
 class TPosixLine final : public TSerialLine {
  public:
-  TPosixLine(int fd, const termios& found) : fd_(fd), found_(found) {}
+  // What the driver counted before belongs to whoever used the port earlier.
+  TPosixLine(int fd, const termios& found) : fd_(fd), found_(found) {
+    LineErrorCount(fd_, errors_);
+  }
   ~TPosixLine() override {
     if (fd_ >= 0) ::close(fd_);
   }
@@ -154,8 +170,10 @@ class TPosixLine final : public TSerialLine {
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
     if (cfsetispeed(&tio, speed) != 0 || cfsetospeed(&tio, speed) != 0) return false;
-    if (tcsetattr(fd_, TCSANOW, &tio) != 0) return false;
-    return tcflush(fd_, TCIOFLUSH) == 0;
+    if (tcsetattr(fd_, TCSANOW, &tio) != 0 || tcflush(fd_, TCIOFLUSH) != 0) return false;
+    // Errors counted under the old settings belong to bytes just discarded.
+    LineErrorCount(fd_, errors_);
+    return true;
   }
 
   bool InputCount(std::uint32_t& count) override {
@@ -164,6 +182,13 @@ class TPosixLine final : public TSerialLine {
     // A vanished device (the other end of a pty closed, a USB adapter pulled) shows as a hang-up.
     pollfd p{fd_, POLLIN, 0};
     if (poll(&p, 1, 0) < 0 || (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return false;
+    // Errors counted since the last call are the line's error flag, reported once, as asking
+    // clears it on other systems.
+    std::uint64_t errors = 0;
+    if (LineErrorCount(fd_, errors) && errors != errors_) {
+      errors_ = errors;
+      return false;
+    }
     count = static_cast<std::uint32_t>(queued);
     return true;
   }
@@ -201,6 +226,7 @@ class TPosixLine final : public TSerialLine {
  private:
   int fd_;
   const termios found_;
+  std::uint64_t errors_ = 0;
 };
 
 }  // namespace

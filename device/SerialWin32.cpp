@@ -58,6 +58,7 @@ class TWin32Line final : public TSerialLine {
   }
 
   bool InputCount(std::uint32_t& count) override {
+    if (std::exchange(errorSeen_, false)) return false;
     DWORD errors = 0;
     COMSTAT status{};
     // A vanished device shows here as a failed call: reads keep succeeding with nothing.
@@ -84,12 +85,19 @@ class TWin32Line final : public TSerialLine {
     // the queue once a millisecond keeps the reply latency low without spinning.
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
-      std::uint32_t queued = 0;
-      const bool ok = InputCount(queued);
-      if (ok && queued > 0) return;
+      DWORD errors = 0;
+      COMSTAT status{};
+      const bool answered = ClearCommError(handle_, &errors, &status) != FALSE;
+      // Looking clears the line's error flags: an error seen here ends the wait and is kept for
+      // the next InputCount, or a request would take a garbled reply for a good one.
+      if (answered && errors != 0) {
+        errorSeen_ = true;
+        return;
+      }
+      if (answered && status.cbInQue > 0) return;
       const auto now = std::chrono::steady_clock::now();
       if (now >= deadline) return;
-      if (ok) {
+      if (answered) {
         Sleep(1);
         continue;
       }
@@ -109,6 +117,7 @@ class TWin32Line final : public TSerialLine {
   HANDLE handle_;
   // The settings the port had before the first Configure.
   std::optional<TSettings> found_;
+  bool errorSeen_ = false;
 };
 
 }  // namespace

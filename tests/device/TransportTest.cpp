@@ -273,6 +273,22 @@ TEST(ScriptedTransportTest, LineErrorFailsCountWaitAndDrain) {
   EXPECT_EQ(script.queued, "");
 }
 
+TEST(ScriptedTransportTest, LineErrorThatArisesDuringAWaitEndsIt) {
+  // The line's own wait comes across the error first and must pass it on, or this waits a minute.
+  struct ErrorInWait : ScriptedLine {
+    explicit ErrorInWait(LineScript& s) : ScriptedLine(s), script(s) {}
+    void WaitForInput(std::chrono::milliseconds) override { script.errorFlag = true; }
+    LineScript& script;
+  };
+  FakeGui gui;
+  LineScript script;
+  LineDevice device;
+  device.PortHandle = std::make_unique<ErrorInWait>(script);
+  std::uint32_t target = 16;
+  EXPECT_FALSE(device.WaitForInput(target, 60000, 0xFFFFFFFF));
+  EXPECT_EQ(target, 16u);
+}
+
 TEST(ScriptedTransportTest, ReadInputRefusesAnOverflowAndKeepsShortReads) {
   FakeGui gui;
   LineScript script;
