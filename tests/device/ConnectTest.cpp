@@ -116,9 +116,6 @@ TEST_F(ConnectTest, NoDetectorAnywhereKeepsTheDefaultAndWritesNothing) {
   ports = {{"COM2", &stranger}};
   const int fd = open(stranger.PortPath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
   termios before{};
-  cfsetspeed(&before, B1200);
-  before.c_cflag |= CS7 | PARENB | CSTOPB;
-  ASSERT_EQ(tcsetattr(fd, TCSANOW, &before), 0);
   ASSERT_EQ(tcgetattr(fd, &before), 0);
   TKVZDevice& d = MakeDevice();
   FakeProgress progress;

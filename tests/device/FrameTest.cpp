@@ -91,14 +91,13 @@ TEST(DropNoiseTest, AFullBufferWithoutAFrameKeepsOnlyWhatMayBecomeOne) {
   const std::string z(kBufferSize, 'z');
   const struct {
     std::string received;
-    std::string left;                                       // empty: nothing dropped
-  } cases[] = {{z.substr(1), ""},                           // not full
-               {z, "zzz"},                                  // no marker
-               {z.substr(3) + "[$%", "[$%"},                // part of a marker at the end
-               {z.substr(9) + "[$%]Me[$%", "[$%]Me[$%"},    // an open start marker
-               {"[$%]" + z.substr(4), "zzz"},               // one whose frame cannot fit
-               {z.substr(10) + "[$%]Me{#&}", ""},           // a complete frame
-               {"{#&}" + z.substr(9) + "[$%]W", "[$%]W"}};  // an end marker before it
+    std::string left;                                     // empty: nothing dropped
+  } cases[] = {{z.substr(1), ""},                         // not full
+               {z, "zzz"},                                // no marker
+               {z.substr(3) + "[$%", "[$%"},              // part of a marker at the end
+               {z.substr(9) + "[$%]Me[$%", "[$%]Me[$%"},  // an open start marker
+               {"[$%]" + z.substr(4), "zzz"},             // one whose frame cannot fit
+               {z.substr(10) + "[$%]Me{#&}", ""}};        // a complete frame
   for (const auto& c : cases) {
     TByteBuffer rx{};
     std::memcpy(rx.data(), c.received.data(), c.received.size());

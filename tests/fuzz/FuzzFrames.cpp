@@ -1,6 +1,6 @@
 // Arbitrary byte streams, cut into arbitrary reads, go through the listening loop's steps: poll,
-// read, extract, dispatch. The receive buffer must never overflow, never stay full without a
-// frame, and every frame handed on must be a whole frame.
+// read, extract, dispatch. The receive buffer must never overflow and every frame handed on must
+// be a whole frame.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -47,12 +47,6 @@ class StreamLine : public TSerialLine {
   std::size_t queued_ = 0;
 };
 
-// The listening loop's pass, without the thread.
-class PassDevice : public TKVZDevice {
- public:
-  using TKVZDevice::PollInput;
-};
-
 void Check(bool condition) {
   if (!condition) std::abort();
 }
@@ -61,7 +55,7 @@ void Check(bool condition) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   WorkDir = "/nonexistent-kvz-fuzz/";
-  PassDevice device;
+  TKVZDevice device;
   auto line = std::make_unique<StreamLine>(data, size);
   StreamLine* stream = line.get();
   device.PortHandle = std::move(line);
@@ -77,6 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   while (!stream->Done()) {
     device.PollInput();
     Check(device.RxCount() <= kBufferSize);
+    // A buffer left full without a frame would refuse every further read.
     const bool full = device.RxCount() == kBufferSize;
     if (device.ExtractFrame()) {
       Check(std::memcmp(device.Frame.data(), "[$%]", 4) == 0);
