@@ -66,6 +66,20 @@ bool TDeviceObject::ReadInput(std::uint32_t n) {
   if (!PortHandle) return false;
   std::lock_guard lock(RxMutex);
   if (static_cast<std::uint64_t>(RxCountValue) + n > kBufferSize) return false;
+  return ReadLocked(n);
+}
+
+bool TDeviceObject::ReadWhatFits(std::uint32_t queued, std::uint32_t& left) {
+  left = queued;
+  if (Terminated()) return true;
+  if (!PortHandle) return false;
+  std::lock_guard lock(RxMutex);
+  const std::uint32_t n = std::min<std::uint32_t>(queued, kBufferSize - RxCountValue);
+  left = queued - n;
+  return ReadLocked(n);
+}
+
+bool TDeviceObject::ReadLocked(std::uint32_t n) {
   std::uint32_t got = 0;
   while (got < n) {
     const long r = PortHandle->Read(RxBuffer.data() + RxCountValue + got, n - got);

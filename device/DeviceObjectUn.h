@@ -49,6 +49,9 @@ class TDeviceObject {
   // Asks the thread to end and waits for it, letting GUI events run meanwhile so a thread that is
   // handing an event to the GUI can finish. Subclasses call it first in their destructor.
   void StopThread();
+  // Reads as many of the queued bytes as still fit behind the received ones; left becomes the
+  // number that stay queued. False when the port failed or delivered fewer than asked.
+  bool ReadWhatFits(std::uint32_t queued, std::uint32_t& left);
   // True on the object's own thread.
   static bool InOwnThread();
 
@@ -61,6 +64,9 @@ class TDeviceObject {
   std::uint32_t RxCountValue = 0;
 
  private:
+  // Reads n bytes behind the received ones, which the caller has made sure fit; RxMutex held.
+  bool ReadLocked(std::uint32_t n);
+
   std::atomic<bool> terminated_{false};
   std::atomic<bool> finished_{false};
   std::thread thread_;

@@ -17,6 +17,36 @@ std::size_t PutFrame(TByteBuffer& out, std::initializer_list<std::uint8_t> body)
   return n;
 }
 
+struct TMarks {
+  std::size_t start = 0;
+  std::size_t end = 0;
+  bool haveStart = false;
+  bool haveEnd = false;
+};
+
+// The last start marker among the first n bytes, and the last end marker after it.
+TMarks FindMarks(const TByteBuffer& rx, std::size_t n) {
+  TMarks marks;
+  for (std::size_t i = 0; i + 4 <= n; ++i) {
+    if (std::memcmp(&rx[i], kEnd, 4) == 0) {
+      marks.end = i + 3;
+      marks.haveEnd = true;
+    } else if (std::memcmp(&rx[i], kStart, 4) == 0) {
+      marks.start = i;
+      marks.haveStart = true;
+      marks.haveEnd = false;
+    }
+  }
+  return marks;
+}
+
+// Moves the whole buffer from byte n to the front, zero-filling behind it.
+void DropFront(TByteBuffer& rx, std::uint32_t& count, std::size_t n) {
+  std::copy(rx.begin() + static_cast<std::ptrdiff_t>(n), rx.end(), rx.begin());
+  std::fill(rx.end() - static_cast<std::ptrdiff_t>(n), rx.end(), std::uint8_t{0});
+  count -= static_cast<std::uint32_t>(n);
+}
+
 std::uint8_t Byte(char c) {
   return static_cast<std::uint8_t>(c);
 }
@@ -26,26 +56,21 @@ std::uint8_t Byte(char c) {
 bool ExtractFrame(TByteBuffer& rx, std::uint32_t& count, TByteBuffer& frame) {
   frame.fill(0);
   const std::size_t n = std::min<std::size_t>(count, kBufferSize);
-  std::size_t start = 0;
-  std::size_t end = 0;
-  bool haveStart = false;
-  bool haveEnd = false;
-  for (std::size_t i = 0; i + 4 <= n; ++i) {
-    if (std::memcmp(&rx[i], kEnd, 4) == 0) {
-      end = i + 3;
-      haveEnd = true;
-    } else if (std::memcmp(&rx[i], kStart, 4) == 0) {
-      start = i;
-      haveStart = true;
-      haveEnd = false;
-    }
-  }
-  if (!haveStart || !haveEnd) return false;
-  std::copy(rx.begin() + static_cast<std::ptrdiff_t>(start),
-            rx.begin() + static_cast<std::ptrdiff_t>(end + 1), frame.begin());
-  std::copy(rx.begin() + static_cast<std::ptrdiff_t>(end + 1), rx.end(), rx.begin());
-  std::fill(rx.end() - static_cast<std::ptrdiff_t>(end + 1), rx.end(), std::uint8_t{0});
-  count = static_cast<std::uint32_t>(n - (end + 1));
+  const TMarks marks = FindMarks(rx, n);
+  if (!marks.haveStart || !marks.haveEnd) return false;
+  std::copy(rx.begin() + static_cast<std::ptrdiff_t>(marks.start),
+            rx.begin() + static_cast<std::ptrdiff_t>(marks.end + 1), frame.begin());
+  count = static_cast<std::uint32_t>(n);
+  DropFront(rx, count, marks.end + 1);
+  return true;
+}
+
+bool DropNoise(TByteBuffer& rx, std::uint32_t& count) {
+  if (count < kBufferSize) return false;
+  const TMarks marks = FindMarks(rx, kBufferSize);
+  if (marks.haveStart && marks.haveEnd) return false;
+  const std::size_t keep = marks.haveStart && marks.start > 0 ? kBufferSize - marks.start : 3;
+  DropFront(rx, count, kBufferSize - keep);
   return true;
 }
 

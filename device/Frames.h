@@ -17,6 +17,11 @@ constexpr std::size_t kLongFrameLength = 16;   // identity reply, work result fr
 // it; an end marker counts only after the last start marker. False, with rx untouched, when there
 // is no complete frame.
 bool ExtractFrame(TByteBuffer& rx, std::uint32_t& count, TByteBuffer& frame);
+// When rx is full and holds no complete frame, drops the bytes that can never become part of
+// one, so that reading can go on: everything before the last start marker, or, when there is
+// none or it stands at the front (its frame could not fit), all but the last three bytes, which
+// may begin a marker. True when anything was dropped.
+bool DropNoise(TByteBuffer& rx, std::uint32_t& count);
 
 // Frames as the detector sends them, written at the start of out; each returns the length.
 std::size_t BuildModeFrame(TByteBuffer& out, char mode);

@@ -128,19 +128,25 @@ void TKVZDevice::Execute() {
     // StopListening may have cleared Listening after the check above and seen Idle still set; in
     // that case the port is the GUI thread's again and must not be touched.
     if (!Listening.load()) continue;
-    PollInput();
+    const bool emptied = PollInput();
     if (ExtractFrame()) DispatchFrame();
     // Waiting on the port rather than sleeping puts a frame on screen as soon as it is complete.
-    if (PortHandle)
+    // Bytes left queued make the port readable at once, so then the pass sleeps out its time.
+    if (emptied && PortHandle)
       PortHandle->WaitForInput(kLoopPause);
     else
       std::this_thread::sleep_for(kLoopPause);
   }
 }
 
-void TKVZDevice::PollInput() {
-  std::uint32_t count = 0;
-  if (GetInputCount(count) && count > 0) ReadInput(count);
+bool TKVZDevice::PollInput() {
+  std::uint32_t queued = 0;
+  std::uint32_t left = 0;
+  if (!GetInputCount(queued) || (queued > 0 && !ReadWhatFits(queued, left))) return false;
+  // Noise that fills the buffer without a frame would otherwise stop every further read.
+  std::lock_guard lock(RxMutex);
+  DropNoise(RxBuffer, RxCountValue);
+  return left == 0;
 }
 
 void TKVZDevice::RaiseEvent(const TEvent& handler) {

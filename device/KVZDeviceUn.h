@@ -31,6 +31,9 @@ class TKVZDevice : public TDeviceObject {
   // Whether the last Connect met a port it was not allowed to open.
   bool AccessDenied() const { return accessDenied_; }
 
+  // The listening loop's reading: what the driver has queued, as far as it fits, dropping noise
+  // that fills the buffer without a frame. True when the queue was left empty.
+  bool PollInput();
   bool ExtractFrame();
   bool Request(const std::string& command, std::uint32_t replyLength);
   bool ReadVersion();
@@ -60,7 +63,6 @@ class TKVZDevice : public TDeviceObject {
 
  private:
   void RaiseEvent(const TEvent& handler);
-  void PollInput();
   void SetIdle();
   template <typename Build>
   void PutFrame(Build build);

@@ -14,20 +14,22 @@ struct TMyComPortParams;
 class TSerialLine {
  public:
   virtual ~TSerialLine() = default;
-  // Closes the port; false when the system reports a failure. Called once, before destruction.
+  // Puts back the line settings the port had before Configure and closes it; false when the
+  // system reports a failure. Called once, before destruction.
   virtual bool Close() = 0;
   // Sets speed, data bits, parity and stop bits, makes reads return at once with whatever is
   // queued, and discards both queues.
   virtual bool Configure(const TMyComPortParams& params) = 0;
-  // Bytes waiting in the input queue. False when the port reports an error (a line error, a
-  // vanished device); the error state is cleared by asking.
+  // Bytes waiting in the input queue. False when the port reports an error (a line error since
+  // the last call, a vanished device); the error state is cleared by asking.
   virtual bool InputCount(std::uint32_t& count) = 0;
   // Reads at most size bytes without blocking; returns the number read, or -1 on failure.
   virtual long Read(std::uint8_t* data, std::size_t size) = 0;
   // True only when every byte was written.
   virtual bool Write(const std::uint8_t* data, std::size_t size) = 0;
   // Blocks until input is queued or timeout has passed. Never returns early because the line hung
-  // up or failed, so a caller that loops on it cannot spin.
+  // up or failed, so a caller that loops on it cannot spin; a line error met while waiting ends
+  // the wait and is what the next InputCount reports.
   virtual void WaitForInput(std::chrono::milliseconds timeout) = 0;
 };
 
@@ -38,8 +40,8 @@ using TPortHandle = std::unique_ptr<TSerialLine>;
 enum class TOpenError { None, NotFound, Busy, AccessDenied, Other };
 
 // One attempt to open the named port exclusively; null on failure, with the reason in error when
-// given. A name with a path separator is taken as a path; otherwise the system's naming applies
-// (COM3, ttyUSB0).
+// given. The system's naming applies (COM3, ttyUSB0, pts/3); a full path is taken as it is. On
+// POSIX systems only a terminal device is opened: anything else is refused, unopened, as Other.
 TPortHandle OpenSerialLine(const std::string& portName, TOpenError* error = nullptr);
 
 using TLineOpener = std::function<TPortHandle(const std::string& portName, TOpenError* error)>;

@@ -1,7 +1,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "CommonProcUn.h"
 #include "SerialLine.h"
@@ -17,9 +19,19 @@ class TWin32Line final : public TSerialLine {
   }
 
   bool Close() override {
-    const HANDLE handle = handle_;
-    handle_ = INVALID_HANDLE_VALUE;
-    return CloseHandle(handle) != FALSE;
+    const HANDLE handle = std::exchange(handle_, INVALID_HANDLE_VALUE);
+    // The port goes back to the settings it had, so that trying a port that turns out not to be
+    // the detector leaves it as it was. A device that has vanished answers no status request and
+    // has no settings to go back to.
+    bool restored = true;
+    if (found_) {
+      DWORD errors = 0;
+      COMSTAT status{};
+      restored =
+          (SetCommState(handle, &found_->state) && SetCommTimeouts(handle, &found_->timeouts)) ||
+          !ClearCommError(handle, &errors, &status);
+    }
+    return CloseHandle(handle) != FALSE && restored;
   }
 
   bool Configure(const TMyComPortParams& params) override {
@@ -27,7 +39,9 @@ class TWin32Line final : public TSerialLine {
     // or the user's control panel left them.
     DCB dcb{};
     dcb.DCBlength = sizeof(dcb);
-    if (!GetCommState(handle_, &dcb)) return false;
+    COMMTIMEOUTS timeouts{};
+    if (!GetCommState(handle_, &dcb) || !GetCommTimeouts(handle_, &timeouts)) return false;
+    if (!found_) found_ = TSettings{dcb, timeouts};
     dcb.BaudRate = params.BaudRate;
     dcb.ByteSize = params.ByteSize;
     dcb.Parity = params.Parity;
@@ -36,8 +50,6 @@ class TWin32Line final : public TSerialLine {
 
     // Reads must hand back at once whatever is queued; the waiting is done by the caller, which
     // knows how long a reply may take.
-    COMMTIMEOUTS timeouts{};
-    if (!GetCommTimeouts(handle_, &timeouts)) return false;
     timeouts.ReadIntervalTimeout = MAXDWORD;
     timeouts.ReadTotalTimeoutMultiplier = 0;
     timeouts.ReadTotalTimeoutConstant = 0;
@@ -46,6 +58,7 @@ class TWin32Line final : public TSerialLine {
   }
 
   bool InputCount(std::uint32_t& count) override {
+    if (std::exchange(errorSeen_, false)) return false;
     DWORD errors = 0;
     COMSTAT status{};
     // A vanished device shows here as a failed call: reads keep succeeding with nothing.
@@ -72,12 +85,19 @@ class TWin32Line final : public TSerialLine {
     // the queue once a millisecond keeps the reply latency low without spinning.
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
-      std::uint32_t queued = 0;
-      const bool ok = InputCount(queued);
-      if (ok && queued > 0) return;
+      DWORD errors = 0;
+      COMSTAT status{};
+      const bool answered = ClearCommError(handle_, &errors, &status) != FALSE;
+      // Looking clears the line's error flags: an error seen here ends the wait and is kept for
+      // the next InputCount, or a request would take a garbled reply for a good one.
+      if (answered && errors != 0) {
+        errorSeen_ = true;
+        return;
+      }
+      if (answered && status.cbInQue > 0) return;
       const auto now = std::chrono::steady_clock::now();
       if (now >= deadline) return;
-      if (ok) {
+      if (answered) {
         Sleep(1);
         continue;
       }
@@ -89,7 +109,15 @@ class TWin32Line final : public TSerialLine {
   }
 
  private:
+  struct TSettings {
+    DCB state;
+    COMMTIMEOUTS timeouts;
+  };
+
   HANDLE handle_;
+  // The settings the port had before the first Configure.
+  std::optional<TSettings> found_;
+  bool errorSeen_ = false;
 };
 
 }  // namespace

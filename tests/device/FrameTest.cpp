@@ -87,6 +87,28 @@ TEST(ExtractFrameTest, FullBufferEndingInAFrame) {
   EXPECT_EQ(count, 0u);
 }
 
+TEST(DropNoiseTest, AFullBufferWithoutAFrameKeepsOnlyWhatMayBecomeOne) {
+  const std::string z(kBufferSize, 'z');
+  const struct {
+    std::string received;
+    std::string left;                                     // empty: nothing dropped
+  } cases[] = {{z.substr(1), ""},                         // not full
+               {z, "zzz"},                                // no marker
+               {z.substr(3) + "[$%", "[$%"},              // part of a marker at the end
+               {z.substr(9) + "[$%]Me[$%", "[$%]Me[$%"},  // an open start marker
+               {"[$%]" + z.substr(4), "zzz"},             // one whose frame cannot fit
+               {z.substr(10) + "[$%]Me{#&}", ""}};        // a complete frame
+  for (const auto& c : cases) {
+    TByteBuffer rx{};
+    std::memcpy(rx.data(), c.received.data(), c.received.size());
+    auto count = static_cast<std::uint32_t>(c.received.size());
+    const std::string& left = c.left.empty() ? c.received : c.left;
+    EXPECT_EQ(DropNoise(rx, count), !c.left.empty()) << left;
+    EXPECT_EQ(count, left.size()) << left;
+    EXPECT_EQ(Bytes(rx, kBufferSize), left + std::string(kBufferSize - left.size(), '\0'));
+  }
+}
+
 TEST(FrameBuilderTest, BuildsFramesAsTheDetectorSendsThem) {
   TByteBuffer out{};
   out.fill(0x55);

@@ -1,16 +1,20 @@
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 
 #include "DeviceObjectUn.h"
 #include "FakeClock.h"
 #include "FakeGui.h"
 #include "Pty.h"
 #include "ScriptedLine.h"
+#include "TempDir.h"
 
 namespace {
 
@@ -156,6 +160,33 @@ TEST_F(TransportTest, OpenSaysWhyAPortDidNotOpen) {
   EXPECT_EQ(OpenAsUser(pty.SlavePath()), TOpenError::AccessDenied);
 }
 
+TEST_F(TransportTest, WhatIsNoTerminalIsRefusedUnopened) {
+  TempDir dir;
+  dir.Write("passwd", "root:x:0:0::/root:/bin/sh\n");
+  ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
+  // As root, a second node of the null device: a device that is no terminal.
+  mknod(dir.File("null").c_str(), S_IFCHR | 0600, makedev(1, 3));
+  std::filesystem::create_directory(dir.File("pts"));
+  std::filesystem::create_symlink(pty.SlavePath(), dir.File("pts/kvz"));
+  const std::filesystem::path folder = std::filesystem::current_path();
+  std::filesystem::current_path(dir.Path());
+  // Every open of a watched file shows as an event, whoever opens it. A relative name is looked
+  // up under /dev, not in the current folder.
+  const int opens = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  for (const std::string& name :
+       {dir.File("passwd"), dir.File("fifo"), std::string("pts/kvz"), dir.File("null")}) {
+    if (inotify_add_watch(opens, name.c_str(), IN_OPEN) < 0) continue;  // no node but as root
+    EXPECT_FALSE(OpenSerialLine(name)) << name;
+    char event[4096];
+    EXPECT_LT(read(opens, event, sizeof event), 0) << name << " was opened";
+  }
+  close(opens);
+  std::filesystem::current_path(folder);
+  // Pseudo-terminals by their name under /dev and through a symlink elsewhere.
+  EXPECT_TRUE(OpenSerialLine(pty.SlavePath().substr(5)));
+  EXPECT_TRUE(OpenSerialLine(dir.File("pts/kvz")));
+}
+
 TEST_F(TransportTest, LineSettingsOutsideWhatTheLineCanDoAreRefused) {
   const struct {
     TMyComPortParams params;
@@ -240,6 +271,9 @@ TEST(ScriptedTransportTest, LineErrorFailsCountWaitAndDrain) {
   script.errorFlag = false;
   EXPECT_TRUE(device.DrainInput());
   EXPECT_EQ(script.queued, "");
+  // An error that the line's own wait meets is passed on, or this would wait a minute.
+  script.errorInWait = true;
+  EXPECT_FALSE(device.WaitForInput(target, 60000, 0xFFFFFFFF));
 }
 
 TEST(ScriptedTransportTest, ReadInputRefusesAnOverflowAndKeepsShortReads) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <windows.h>
 
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -29,6 +31,17 @@ const char kAbsentPort[] = "KVZ03-NO-SUCH-PORT";
 std::string PortFromEnvironment(const char* variable) {
   const char* value = std::getenv(variable);
   return value != nullptr ? value : "";
+}
+
+// A port's four line settings as the next program to open it finds them.
+std::array<DWORD, 4> LineSettings(const std::string& port) {
+  const HANDLE handle = CreateFileA(("\\\\.\\" + port).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+  DCB dcb{};
+  dcb.DCBlength = sizeof(dcb);
+  EXPECT_TRUE(GetCommState(handle, &dcb)) << port;
+  CloseHandle(handle);
+  return {dcb.BaudRate, dcb.ByteSize, dcb.Parity, dcb.StopBits};
 }
 
 class Win32LineTest : public testing::Test {
@@ -95,7 +108,10 @@ TEST_F(Win32LineTest, ConnectPassesOverAbsentAndSilentPorts) {
     TKVZDevice& d = MakeDevice();
     d.PortParams.PortName = kAbsentPort;
     FakeStage stage;
+    const auto before = LineSettings(silent);
     EXPECT_EQ(d.Connect(c.ports, nullptr, &stage), c.connected);
+    // The silent port was tried and left as it was found.
+    EXPECT_EQ(LineSettings(silent), before);
     EXPECT_EQ(stage.texts.size(), c.ports.size() + 1);
     EXPECT_EQ(bool(d.PortHandle), c.connected);
     EXPECT_EQ(d.PortParams.PortName, c.connected ? answering : kAbsentPort);

@@ -12,6 +12,7 @@
 struct LineScript {
   std::string queued;               // bytes waiting in the input queue
   bool errorFlag = false;           // InputCount reports a line error
+  bool errorInWait = false;         // the line's own wait meets a line error
   std::size_t readLimit = 1000000;  // at most this many bytes over all reads
   bool closeFails = false;
   bool configureFails = false;
@@ -41,7 +42,7 @@ class ScriptedLine : public TSerialLine {
     s_.written.append(reinterpret_cast<const char*>(data), size);
     return true;
   }
-  void WaitForInput(std::chrono::milliseconds) override {}
+  void WaitForInput(std::chrono::milliseconds) override { s_.errorFlag |= s_.errorInWait; }
 
  private:
   LineScript& s_;
