@@ -115,6 +115,9 @@ void TMainForm::SetForms(TSetupForm* setupForm, TPrintProtocolForm* printProtoco
   setupForm_ = setupForm;
   printProtocolForm_ = printProtocolForm;
   aboutForm_ = aboutForm;
+  // Armed only now: a box shown while the windows were being made runs a modal loop, and a
+  // connect from there would meet a program without its device object or its dialogs.
+  StartTimer->start();
   auto* shortcut = new QShortcut(QKeySequence("Ctrl+Shift+E"), this);
   connect(shortcut, &QShortcut::activated, emulateForm, &QWidget::show);
 }
@@ -158,7 +161,6 @@ void TMainForm::CreateFrame() {
   ShowMessTimer->setInterval(500);
   connect(StartTimer, &QTimer::timeout, this, &TMainForm::StartTimerTimer);
   connect(ShowMessTimer, &QTimer::timeout, this, &TMainForm::ShowMessTimerTimer);
-  StartTimer->start();
 
   stage_ = std::make_unique<TLabelStage>(StagePanel);
   progress_ = std::make_unique<TQtProgressBar>(ProgressBar);

@@ -29,8 +29,8 @@ class TMainForm : public QWidget {
                      const std::function<bool()>& setWorkDirs = SetWorkDirs);
   ~TMainForm() override;
 
-  // The windows the command buttons open, created after this one. The emulator has no button:
-  // service staff open it with Ctrl+Shift+E.
+  // The windows the command buttons open, created after this one; the start-up connect follows
+  // 300 ms later. The emulator has no button: service staff open it with Ctrl+Shift+E.
   void SetForms(TSetupForm* setupForm, TPrintProtocolForm* printProtocolForm, TAboutForm* aboutForm,
                 QWidget* emulateForm);
 

@@ -6,6 +6,7 @@
 #include <QtTest>
 #include <stdexcept>
 
+#include "FormsUn.h"
 #include "GuiHarness.h"
 #include "KVZApplication.h"
 #include "KVZDeviceUn.h"
@@ -45,6 +46,7 @@ class MainFormTest : public QObject {
   void informationWindowShowsTheDetectorIdentity();
   void errorEscapingAHandlerIsShownAndTheProgramGoesOn();
   void captionEndsWithTheVersion();
+  void boxDuringStartUpHoldsTheConnectBack();
 };
 
 void MainFormTest::startWithoutDetectorSearchesEveryPortAndFails() {
@@ -377,6 +379,44 @@ void MainFormTest::captionEndsWithTheVersion() {
   QCOMPARE(gui.mainForm->size(), QSize(685, 463));
   QCOMPARE(gui.mainForm->GroupBox1->geometry(), QRect(348, 100, 327, 157));
   QCOMPARE(gui.mainForm->PrintButton->geometry(), QRect(344, 4, 167, 165));
+}
+
+void MainFormTest::boxDuringStartUpHoldsTheConnectBack() {
+  GuiHarness gui;
+  MsgBox::SetHook(nullptr);
+  std::unique_ptr<TKVZForms> forms;
+  std::vector<bool> formsWhole;  // at each open attempt
+  const TLinkEnv env{[&](const std::string&, TOpenError*) {
+                       formsWhole.push_back(forms != nullptr);
+                       return TPortHandle();
+                     },
+                     &gui.clock};
+  QString shown;
+  forms = std::make_unique<TKVZForms>(
+      env,
+      [&] {
+        WorkDir = gui.dir.Path();
+        // A real box with its own modal loop, open well past the start timer's 300 ms.
+        QTimer::singleShot(800, [&] {
+          if (QWidget* box = QApplication::activeModalWidget()) {
+            shown = box->windowTitle();
+            box->close();
+          }
+        });
+        GuiLink().ShowMessage("Установить рабочие директории не удалось", "Ошибка", TMsgIcon::Error,
+                              false);
+        return false;
+      },
+      gui.dir.Path());
+  QCOMPARE(shown, QString("Ошибка"));
+  QVERIFY(formsWhole.empty());
+  MsgBox::SetHook([&](const MsgBox::TBox& box) {
+    gui.boxes.push_back(box);
+    return MsgBox::TAnswer::Ok;
+  });
+  forms->MainForm.show();
+  QTRY_COMPARE(gui.boxes.size(), std::size_t(1));
+  QCOMPARE(formsWhole, std::vector<bool>(5, true));
 }
 
 int main(int argc, char** argv) {
