@@ -2,12 +2,14 @@
 
 #include <algorithm>
 
+#include <QApplication>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QShortcut>
 #include <QTimer>
@@ -210,11 +212,25 @@ void TMainForm::StartTimerTimer() {
 }
 
 void TMainForm::ConnectButtonClick() {
-  // The status line lets clicks through while the search runs; a second connect or a settings
-  // change in the middle of one would pull the port from under it.
+  const std::string message = ConnectSteps();
+  if (!message.empty()) ShowMsg(message, 1);
+}
+
+std::string TMainForm::ConnectSteps() {
+  // The search lets events through (the status line, the pauses between open attempts); a second
+  // connect or a settings change in the middle of one would pull the port from under it.
   const bool printEnabled = PrintButton->isEnabled();
   for (QToolButton* button : {SetupButton, ConnectButton, PrintButton, InfoButton})
     button->setEnabled(false);
+  QApplication::setOverrideCursor(Qt::BusyCursor);
+  // However the search ends, an error included, the window is handed back to the operator.
+  const auto handBack = qScopeGuard([this, printEnabled] {
+    QApplication::restoreOverrideCursor();
+    ProgressBar->hide();
+    if (ReadyShape->Color() == kConnecting) ReadyShape->SetColor(kFailed);
+    for (QToolButton* button : {SetupButton, ConnectButton, InfoButton}) button->setEnabled(true);
+    PrintButton->setEnabled(printEnabled || PrintButton->isEnabled());
+  });
 
   ShowStage("Подключение к прибору...", stage_.get());
   ReadyShape->SetColor(kConnecting);
@@ -240,12 +256,7 @@ void TMainForm::ConnectButtonClick() {
     ShowStage("Связь с прибором установлена.", stage_.get());
     device_->StartListening();
   }
-
-  for (QToolButton* button : {SetupButton, ConnectButton, InfoButton}) button->setEnabled(true);
-  PrintButton->setEnabled(printEnabled || PrintButton->isEnabled());
-  if (message.empty()) return;
-  ReadyShape->SetColor(kFailed);
-  ShowMsg(message, 1);
+  return message;
 }
 
 void TMainForm::SetupButtonClick() {

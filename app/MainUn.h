@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "CommonProcUn.h"
 #include "DirUn.h"
@@ -79,6 +80,9 @@ class TMainForm : public QWidget {
  private:
   void CreateFrame();
   void CreateMeasurementPanel();
+  // The connect's steps, with the command buttons locked meanwhile; the error box's text of the
+  // step that failed, or empty.
+  std::string ConnectSteps();
 
   std::unique_ptr<TKVZDevice> device_;
   std::unique_ptr<TLabelStage> stage_;

@@ -33,6 +33,7 @@ GuiHarness::~GuiHarness() {
 void GuiHarness::Start() {
   TLinkEnv env{[this](const std::string& name, TOpenError* error) -> TPortHandle {
                  opened.push_back(name);
+                 if (beforeOpen) beforeOpen(name);
                  if (refused.count(name) != 0) {
                    *error = TOpenError::AccessDenied;
                    return nullptr;

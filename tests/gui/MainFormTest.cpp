@@ -34,6 +34,8 @@ class MainFormTest : public QObject {
   void connectWhileListeningReconnectsAndListensAgain();
   void detectorNotReady();
   void detectorThatDoesNotLetGo();
+  void connectKeepsTheWindowAnsweringAndHandsItBack_data();
+  void connectKeepsTheWindowAnsweringAndHandsItBack();
   void modeTexts_data();
   void modeTexts();
   void expertValues_data();
@@ -165,6 +167,47 @@ void MainFormTest::detectorThatDoesNotLetGo() {
   QCOMPARE(form.StagePanel->text(), kStagePrefix + "Прибор не отвечает!");
   QCOMPARE(form.ReadyShape->Color(), kRed);
   QCOMPARE(gui.opened.size(), std::size_t(1));
+}
+
+void MainFormTest::connectKeepsTheWindowAnsweringAndHandsItBack_data() {
+  QTest::addColumn<bool>("searchThrows");
+  QTest::newRow("a port that cannot be opened") << false;
+  QTest::newRow("an error inside the search") << true;
+}
+
+void MainFormTest::connectKeepsTheWindowAnsweringAndHandsItBack() {
+  QFETCH(bool, searchThrows);
+  GuiHarness gui;
+  gui.StartIdle();
+  TMainForm& form = *gui.mainForm;
+  form.PrintButton->setEnabled(true);
+  int ticks = 0;
+  QTimer ticker;
+  connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+  ticker.start(0);
+  std::vector<int> ticksAtOpen;
+  bool locked = true;
+  gui.beforeOpen = [&](const std::string&) {
+    ticksAtOpen.push_back(ticks);
+    const QCursor* cursor = QApplication::overrideCursor();
+    locked = locked && cursor != nullptr && cursor->shape() == Qt::BusyCursor;
+    for (QToolButton* button : form.Panel1->findChildren<QToolButton*>())
+      locked = locked && !button->isEnabled();
+    if (searchThrows) throw std::runtime_error("Сбой драйвера порта");
+  };
+  QTest::mouseClick(form.ConnectButton, Qt::LeftButton);
+  QCOMPARE(ticksAtOpen.size(), std::size_t(searchThrows ? 1 : 5));
+  for (std::size_t i = 1; i < ticksAtOpen.size(); ++i) QVERIFY(ticksAtOpen[i] > ticksAtOpen[i - 1]);
+  QCOMPARE(gui.boxes.size(), std::size_t(1));
+  QCOMPARE(gui.boxes[0].text, searchThrows
+                                  ? QString("Сбой драйвера порта")
+                                  : QString("Прибор не найден! Подключите прибор к USB-порту."));
+  for (QToolButton* button : form.Panel1->findChildren<QToolButton*>())
+    QVERIFY(button->isEnabled());
+  QVERIFY(!form.ProgressBar->isVisible());
+  QCOMPARE(form.ReadyShape->Color(), kRed);
+  QVERIFY(!QApplication::overrideCursor());
+  QVERIFY(locked);
 }
 
 void MainFormTest::modeTexts_data() {
