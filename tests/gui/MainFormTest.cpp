@@ -21,6 +21,25 @@ bool Shown(const QWidget* w) {
   return w->isVisibleTo(w->parentWidget());
 }
 
+// Which columns of the widget, drawn on its own over nothing, hold ink.
+std::vector<bool> Ink(QWidget& widget) {
+  QImage image(widget.size(), QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  widget.render(&image, {}, {}, QWidget::DrawChildren);
+  std::vector<bool> ink(image.width());
+  for (int x = 0; x < image.width(); ++x)
+    for (int y = 0; y < image.height(); ++y) ink[x] = ink[x] || qAlpha(image.pixel(x, y)) != 0;
+  return ink;
+}
+
+int FirstInkFrom(const std::vector<bool>& ink, int x) {
+  return int(std::find(ink.begin() + x, ink.end(), true) - ink.begin());
+}
+
+int LastInk(const std::vector<bool>& ink) {
+  return int(ink.rend() - std::find(ink.rbegin(), ink.rend(), true)) - 1;
+}
+
 }  // namespace
 
 class MainFormTest : public QObject {
@@ -40,6 +59,7 @@ class MainFormTest : public QObject {
   void modeTexts();
   void expertValues_data();
   void expertValues();
+  void deltaReadsAsOneWordWithU();
   void transientStateReturnsToTheWorkingMode();
   void powerOffClearsTheWorkingMode();
   void resultIndex_data();
@@ -265,6 +285,7 @@ void MainFormTest::expertValues_data() {
   QTest::newRow("equal") << 640 << 640 << "0";
   QTest::newRow("second larger") << -5 << 7 << "12";
   QTest::newRow("extremes") << -32768 << 32767 << "65535";
+  QTest::newRow("six characters each side") << -32768 << -12345 << "20423";
 }
 
 void MainFormTest::expertValues() {
@@ -284,8 +305,28 @@ void MainFormTest::expertValues() {
   QCOMPARE(form.U1ValueLabel->text(), QString::number(u1));
   QCOMPARE(form.U2ValueLabel->text(), QString::number(u2));
   QCOMPARE(form.DUValueLabel->text(), difference);
+  for (const QLabel* label : {form.U1ValueLabel, form.DUValueLabel, form.U2ValueLabel})
+    QVERIFY(QFontMetrics(label->font()).horizontalAdvance(label->text()) <= label->width());
   QVERIFY(!Shown(form.WRSmallLabel));
   QVERIFY(!Shown(form.WorkResLabel));
+}
+
+void MainFormTest::deltaReadsAsOneWordWithU() {
+  GuiHarness gui;
+  gui.StartIdle();
+  TMainForm& form = *gui.mainForm;
+  form.Device().Mode = 'e';
+  form.ShowMode(form.Device());
+  QLabel delta("Δ"), word("ΔU");
+  for (QLabel* label : {&delta, &word}) {
+    label->setFont(form.DULabel2->font());
+    label->resize(form.DULabel2->size());
+  }
+  const int deltaEnd = LastInk(Ink(delta));
+  const int natural = FirstInkFrom(Ink(word), deltaEnd + 1) - deltaEnd;
+  const int shown = FirstInkFrom(Ink(*form.DULabel2), 0) - LastInk(Ink(*form.DULabel1));
+  QVERIFY2(qAbs(shown - natural) <= 1,
+           qPrintable(QString("%1 px, not %2").arg(shown).arg(natural)));
 }
 
 void MainFormTest::transientStateReturnsToTheWorkingMode() {
@@ -464,6 +505,7 @@ void MainFormTest::boxDuringStartUpHoldsTheConnectBack() {
 
 int main(int argc, char** argv) {
   TKVZApplication app(argc, argv);
+  app.LoadTranslationsAndFonts();
   MainFormTest test;
   return QTest::qExec(&test, argc, argv);
 }
