@@ -64,6 +64,7 @@ void GuiHarness::StartIdle() {
 }
 
 void GuiHarness::ProcessEvents() {
+  ++eventRuns;
   if (mainForm && (stages.isEmpty() || stages.back() != mainForm->StagePanel->text()))
     stages.push_back(mainForm->StagePanel->text());
   TQtGuiLink::ProcessEvents();

@@ -50,6 +50,8 @@ class GuiHarness : public TQtGuiLink {
   std::vector<MsgBox::TBox> boxes;
   MsgBox::TAnswer answer = MsgBox::TAnswer::Ok;
   QStringList stages;
+  // How often pending events have been let run.
+  int eventRuns = 0;
   // The clock the protocol is numbered from, and every protocol previewed.
   QDateTime now = QDateTime(QDate(2013, 1, 19), QTime(12, 0));
   std::vector<TReportPage> previews;
