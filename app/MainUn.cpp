@@ -1,13 +1,15 @@
 #include "MainUn.h"
 
-#include <algorithm>
+#include <cstdlib>
 
+#include <QApplication>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QShortcut>
 #include <QTimer>
@@ -58,6 +60,21 @@ QToolButton* CommandButton(QWidget* parent, const QString& caption, int left, co
   palette.setColor(QPalette::ButtonText, Qt::black);
   button->setPalette(palette);
   return button;
+}
+
+constexpr int kValuePixels = 43;
+
+// Six characters ("-32768") at the value size are wider than a value label and would run into the
+// next value: such a value is set smaller, keeping a few pixels clear on each side.
+void SetValue(QLabel* label, const QString& text) {
+  constexpr int kClear = 4;
+  QFont font = label->font();
+  font.setPixelSize(kValuePixels);
+  while (font.pixelSize() > 1 &&
+         QFontMetrics(font).horizontalAdvance(text) > label->width() - kClear)
+    font.setPixelSize(font.pixelSize() - 1);
+  label->setFont(font);
+  label->setText(text);
 }
 
 struct TModeText {
@@ -115,6 +132,9 @@ void TMainForm::SetForms(TSetupForm* setupForm, TPrintProtocolForm* printProtoco
   setupForm_ = setupForm;
   printProtocolForm_ = printProtocolForm;
   aboutForm_ = aboutForm;
+  // Armed only now: a box shown while the windows were being made runs a modal loop, and a
+  // connect from there would meet a program without its device object or its dialogs.
+  StartTimer->start();
   auto* shortcut = new QShortcut(QKeySequence("Ctrl+Shift+E"), this);
   connect(shortcut, &QShortcut::activated, emulateForm, &QWidget::show);
 }
@@ -158,7 +178,6 @@ void TMainForm::CreateFrame() {
   ShowMessTimer->setInterval(500);
   connect(StartTimer, &QTimer::timeout, this, &TMainForm::StartTimerTimer);
   connect(ShowMessTimer, &QTimer::timeout, this, &TMainForm::ShowMessTimerTimer);
-  StartTimer->start();
 
   stage_ = std::make_unique<TLabelStage>(StagePanel);
   progress_ = std::make_unique<TQtProgressBar>(ProgressBar);
@@ -177,21 +196,21 @@ void TMainForm::CreateMeasurementPanel() {
   Shape1->setAttribute(Qt::WA_StyledBackground);
 
   const QFont header = PixelFont("Tahoma", 19, true);
-  const QFont value = PixelFont("Arial Narrow", 43);
+  const QFont value = PixelFont("Arial Narrow", kValuePixels);
   ModeLabel = Label(GroupBox1, QString(), {8, 8, 311, 17}, PixelFont("Tahoma", 15));
   WorkResLabel = Label(GroupBox1, QString(), {12, 32, 303, 113}, PixelFont("Tahoma", 29, true));
   WorkResLabel->setWordWrap(true);
   U1Label = Label(GroupBox1, "U1, мВ", {12, 32, 101, 33}, header);
-  // The delta stands in a label of its own over the blanks that open "   U, мВ", so the two
-  // together read as delta-U. A Unicode delta in the header font: a symbol font would garble it.
-  // Both labels are centred, so the delta is padded with as many blanks as put it just before U.
+  // The delta stands in a label of its own over the blanks that open "   U, мВ", set right-aligned
+  // to end just where U begins, so the two read as one word. A Unicode delta in the header font:
+  // a symbol font would garble it.
   const QString unit = "   U, мВ";
-  const QFontMetrics metrics(header);
-  const int blank = metrics.horizontalAdvance(' ');
-  const int padding =
-      (metrics.horizontalAdvance(unit) + metrics.horizontalAdvance("Δ") - 5 * blank) / blank;
-  DULabel1 = Label(GroupBox1, "Δ" + QString(std::max(padding, 0), ' '), {113, 32, 101, 33}, header);
+  DULabel1 = Label(GroupBox1, "Δ", {113, 32, 101, 33}, header, Qt::AlignRight | Qt::AlignVCenter);
   DULabel2 = Label(GroupBox1, unit, {113, 32, 101, 33}, header);
+  const QFontMetricsF metrics(header);
+  const qreal uStart =
+      (DULabel2->width() - metrics.horizontalAdvance(unit)) / 2 + metrics.horizontalAdvance("   ");
+  DULabel1->setIndent(qRound(DULabel2->width() - uStart));
   U2Label = Label(GroupBox1, "U2, мВ", {214, 32, 101, 33}, header);
   U1ValueLabel = Label(GroupBox1, QString(), {12, 72, 101, 53}, value);
   DUValueLabel = Label(GroupBox1, QString(), {113, 72, 101, 53}, value);
@@ -208,11 +227,25 @@ void TMainForm::StartTimerTimer() {
 }
 
 void TMainForm::ConnectButtonClick() {
-  // The status line lets clicks through while the search runs; a second connect or a settings
-  // change in the middle of one would pull the port from under it.
+  const std::string message = ConnectSteps();
+  if (!message.empty()) ShowMsg(message, 1);
+}
+
+std::string TMainForm::ConnectSteps() {
+  // The search lets events through (the status line, the pauses between open attempts); a second
+  // connect or a settings change in the middle of one would pull the port from under it.
   const bool printEnabled = PrintButton->isEnabled();
   for (QToolButton* button : {SetupButton, ConnectButton, PrintButton, InfoButton})
     button->setEnabled(false);
+  QApplication::setOverrideCursor(Qt::BusyCursor);
+  // However the search ends, an error included, the window is handed back to the operator.
+  const auto handBack = qScopeGuard([this, printEnabled] {
+    QApplication::restoreOverrideCursor();
+    ProgressBar->hide();
+    if (ReadyShape->Color() == kConnecting) ReadyShape->SetColor(kFailed);
+    for (QToolButton* button : {SetupButton, ConnectButton, InfoButton}) button->setEnabled(true);
+    PrintButton->setEnabled(printEnabled || PrintButton->isEnabled());
+  });
 
   ShowStage("Подключение к прибору...", stage_.get());
   ReadyShape->SetColor(kConnecting);
@@ -238,12 +271,7 @@ void TMainForm::ConnectButtonClick() {
     ShowStage("Связь с прибором установлена.", stage_.get());
     device_->StartListening();
   }
-
-  for (QToolButton* button : {SetupButton, ConnectButton, InfoButton}) button->setEnabled(true);
-  PrintButton->setEnabled(printEnabled || PrintButton->isEnabled());
-  if (message.empty()) return;
-  ReadyShape->SetColor(kFailed);
-  ShowMsg(message, 1);
+  return message;
 }
 
 void TMainForm::SetupButtonClick() {
@@ -281,9 +309,9 @@ void TMainForm::ShowResult(char mode, bool clear, int u1, int u2, const QString&
   WorkResLabel->setVisible(jewellery);
   WRSmallLabel->hide();
   if (expert) {
-    U1ValueLabel->setText(clear ? QString() : QString::number(u1));
-    U2ValueLabel->setText(clear ? QString() : QString::number(u2));
-    DUValueLabel->setText(clear ? QString() : QString::number(std::abs(u1 - u2)));
+    SetValue(U1ValueLabel, clear ? QString() : QString::number(u1));
+    SetValue(U2ValueLabel, clear ? QString() : QString::number(u2));
+    SetValue(DUValueLabel, clear ? QString() : QString::number(std::abs(u1 - u2)));
     if (!clear) WRSmallLabel->setText(text);
   } else if (jewellery) {
     WorkResLabel->setText(clear ? QString() : text);

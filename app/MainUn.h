@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "CommonProcUn.h"
 #include "DirUn.h"
@@ -29,8 +30,8 @@ class TMainForm : public QWidget {
                      const std::function<bool()>& setWorkDirs = SetWorkDirs);
   ~TMainForm() override;
 
-  // The windows the command buttons open, created after this one. The emulator has no button:
-  // service staff open it with Ctrl+Shift+E.
+  // The windows the command buttons open, created after this one; the start-up connect follows
+  // 300 ms later. The emulator has no button: service staff open it with Ctrl+Shift+E.
   void SetForms(TSetupForm* setupForm, TPrintProtocolForm* printProtocolForm, TAboutForm* aboutForm,
                 QWidget* emulateForm);
 
@@ -79,6 +80,9 @@ class TMainForm : public QWidget {
  private:
   void CreateFrame();
   void CreateMeasurementPanel();
+  // The connect's steps, with the command buttons locked meanwhile; the error box's text of the
+  // step that failed, or empty.
+  std::string ConnectSteps();
 
   std::unique_ptr<TKVZDevice> device_;
   std::unique_ptr<TLabelStage> stage_;

@@ -112,6 +112,8 @@ bool OpenComPort(const TMyComPortParams& params, TPortHandle& handle, TProgressB
                  const TLinkEnv& env, TOpenError* error) {
   if (handle && !CloseComPort(handle)) return false;
   constexpr int kAttempts = 5;
+  constexpr int kPauseSlices = 20;
+  constexpr std::chrono::milliseconds kPauseSlice(1000 / kPauseSlices);
   if (progress != nullptr) {
     progress->SetPosition(0);
     progress->SetMaximum(kAttempts);
@@ -120,7 +122,13 @@ bool OpenComPort(const TMyComPortParams& params, TPortHandle& handle, TProgressB
   for (int attempt = 0; attempt < kAttempts && !line; ++attempt) {
     line = env.Open(params.PortName, error);
     if (!line) {
-      env.Clock->Sleep(std::chrono::milliseconds(1000));
+      // The second between attempts passes on the GUI thread: in slices with pending events
+      // handled between them, the window keeps painting and answering (on Windows one that
+      // handles nothing for five seconds is greyed out as not responding).
+      for (int slice = 0; slice < kPauseSlices; ++slice) {
+        GuiLink().ProcessEvents();
+        env.Clock->Sleep(kPauseSlice);
+      }
       if (progress != nullptr) progress->SetPosition(progress->Position() + 1);
     }
   }

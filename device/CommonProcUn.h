@@ -46,6 +46,7 @@ struct TLinkEnv {
 // Up to five attempts a second apart, stepping progress (0..5) after each failed one, then the
 // line settings of params. On a failed configuration the handle stays open for the caller to close.
 // error, when given, tells why the last attempt to open failed.
+// Pending GUI events run during the pauses, so it is called on the GUI thread only.
 bool OpenComPort(const TMyComPortParams& params, TPortHandle& handle, TProgressBar* progress,
                  const TLinkEnv& env = TLinkEnv(), TOpenError* error = nullptr);
 // Closes handle; the handle is invalid afterwards whatever the result.

@@ -33,6 +33,7 @@ GuiHarness::~GuiHarness() {
 void GuiHarness::Start() {
   TLinkEnv env{[this](const std::string& name, TOpenError* error) -> TPortHandle {
                  opened.push_back(name);
+                 if (beforeOpen) beforeOpen(name);
                  if (refused.count(name) != 0) {
                    *error = TOpenError::AccessDenied;
                    return nullptr;
@@ -63,6 +64,7 @@ void GuiHarness::StartIdle() {
 }
 
 void GuiHarness::ProcessEvents() {
+  ++eventRuns;
   if (mainForm && (stages.isEmpty() || stages.back() != mainForm->StagePanel->text()))
     stages.push_back(mainForm->StagePanel->text());
   TQtGuiLink::ProcessEvents();

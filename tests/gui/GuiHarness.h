@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -44,9 +45,13 @@ class GuiHarness : public TQtGuiLink {
   std::vector<std::string> opened;
   // Port names that exist but that this user may not open.
   std::set<std::string> refused;
+  // Runs at every attempt to open a port, before the attempt; it may throw.
+  std::function<void(const std::string&)> beforeOpen;
   std::vector<MsgBox::TBox> boxes;
   MsgBox::TAnswer answer = MsgBox::TAnswer::Ok;
   QStringList stages;
+  // How often pending events have been let run.
+  int eventRuns = 0;
   // The clock the protocol is numbered from, and every protocol previewed.
   QDateTime now = QDateTime(QDate(2013, 1, 19), QTime(12, 0));
   std::vector<TReportPage> previews;

@@ -6,6 +6,7 @@
 #include <QtTest>
 #include <stdexcept>
 
+#include "FormsUn.h"
 #include "GuiHarness.h"
 #include "KVZApplication.h"
 #include "KVZDeviceUn.h"
@@ -18,6 +19,18 @@ const QColor kYellow(255, 255, 0), kGreen(0, 255, 0), kRed(255, 0, 0);
 
 bool Shown(const QWidget* w) {
   return w->isVisibleTo(w->parentWidget());
+}
+
+// The first and last columns with ink of the widget drawn on its own over nothing.
+std::pair<int, int> InkSpan(QWidget& widget) {
+  QImage image(widget.size(), QImage::Format_ARGB32);
+  image.fill(Qt::transparent);
+  widget.render(&image, {}, {}, QWidget::DrawChildren);
+  std::pair<int, int> span(image.width(), -1);
+  for (int x = 0; x < image.width(); ++x)
+    for (int y = 0; y < image.height(); ++y)
+      if (qAlpha(image.pixel(x, y)) != 0) span = {std::min(span.first, x), x};
+  return span;
 }
 
 }  // namespace
@@ -37,6 +50,7 @@ class MainFormTest : public QObject {
   void modeTexts();
   void expertValues_data();
   void expertValues();
+  void deltaReadsAsOneWordWithU();
   void transientStateReturnsToTheWorkingMode();
   void powerOffClearsTheWorkingMode();
   void resultIndex_data();
@@ -45,10 +59,18 @@ class MainFormTest : public QObject {
   void informationWindowShowsTheDetectorIdentity();
   void errorEscapingAHandlerIsShownAndTheProgramGoesOn();
   void captionEndsWithTheVersion();
+  void boxDuringStartUpHoldsTheConnectBack();
 };
 
 void MainFormTest::startWithoutDetectorSearchesEveryPortAndFails() {
   GuiHarness gui({"ttyUSB1", "ttyUSB0"});
+  // At each open attempt: how often pending events have run, or -1 unless the window is locked.
+  std::vector<int> eventsAtOpen;
+  gui.beforeOpen = [&gui, &eventsAtOpen](const std::string&) {
+    const QCursor* cursor = QApplication::overrideCursor();
+    const bool busy = cursor != nullptr && cursor->shape() == Qt::BusyCursor;
+    eventsAtOpen.push_back(busy && !gui.mainForm->ConnectButton->isEnabled() ? gui.eventRuns : -1);
+  };
   gui.Start();
   TMainForm& form = *gui.mainForm;
   QCOMPARE(form.ReadyShape->Color(), QColor(Qt::white));
@@ -66,6 +88,10 @@ void MainFormTest::startWithoutDetectorSearchesEveryPortAndFails() {
   QVERIFY(!form.ProgressBar->isVisible());
   QCOMPARE(form.ProgressBar->maximum(), 3);
   QCOMPARE(gui.opened.size(), std::size_t(15));
+  // Between any two attempts, not only when the status line changes.
+  QVERIFY(eventsAtOpen[0] >= 0 && std::adjacent_find(eventsAtOpen.begin(), eventsAtOpen.end(),
+                                                     std::greater_equal<>()) == eventsAtOpen.end());
+  QVERIFY(!QApplication::overrideCursor());
   QCOMPARE(form.Device().PortParams.PortName, std::string("COM1"));
   QVERIFY(!form.StartTimer->isActive());
 }
@@ -220,6 +246,7 @@ void MainFormTest::expertValues_data() {
   QTest::newRow("equal") << 640 << 640 << "0";
   QTest::newRow("second larger") << -5 << 7 << "12";
   QTest::newRow("extremes") << -32768 << 32767 << "65535";
+  QTest::newRow("six characters each side") << -32768 << -12345 << "20423";
 }
 
 void MainFormTest::expertValues() {
@@ -239,8 +266,23 @@ void MainFormTest::expertValues() {
   QCOMPARE(form.U1ValueLabel->text(), QString::number(u1));
   QCOMPARE(form.U2ValueLabel->text(), QString::number(u2));
   QCOMPARE(form.DUValueLabel->text(), difference);
+  for (const QLabel* label : {form.U1ValueLabel, form.DUValueLabel, form.U2ValueLabel})
+    QVERIFY(QFontMetrics(label->font()).horizontalAdvance(label->text()) <= label->width());
   QVERIFY(!Shown(form.WRSmallLabel));
   QVERIFY(!Shown(form.WorkResLabel));
+}
+
+void MainFormTest::deltaReadsAsOneWordWithU() {
+  GuiHarness gui;
+  gui.StartIdle();
+  QLabel delta("Δ"), u("U"), word("ΔU");
+  for (QLabel* label : {&delta, &u, &word}) label->setFont(gui.mainForm->DULabel2->font());
+  const int natural =
+      InkSpan(word).second - InkSpan(u).second + InkSpan(u).first - InkSpan(delta).second;
+  const int shown =
+      InkSpan(*gui.mainForm->DULabel2).first - InkSpan(*gui.mainForm->DULabel1).second;
+  QVERIFY2(qAbs(shown - natural) <= 1,
+           qPrintable(QString("%1 px, not %2").arg(shown).arg(natural)));
 }
 
 void MainFormTest::transientStateReturnsToTheWorkingMode() {
@@ -368,6 +410,14 @@ void MainFormTest::errorEscapingAHandlerIsShownAndTheProgramGoesOn() {
   QCOMPARE(gui.boxes[0].text, QString("Нет места на диске"));
   QCOMPARE(gui.boxes[0].icon, TMsgIcon::Error);
   QVERIFY(gui.mainForm->isVisible());
+
+  // An error inside the connect reaches the same handler, and the window is handed back.
+  gui.beforeOpen = [](const std::string&) { throw std::runtime_error("Сбой драйвера порта"); };
+  QTimer::singleShot(0, gui.mainForm.get(), &TMainForm::ConnectButtonClick);
+  QTRY_COMPARE(gui.boxes.size(), std::size_t(2));
+  QCOMPARE(gui.boxes[1].text, QString("Сбой драйвера порта"));
+  QVERIFY(gui.mainForm->SetupButton->isEnabled() && gui.mainForm->ConnectButton->isEnabled());
+  QVERIFY(!gui.mainForm->ProgressBar->isVisible() && !QApplication::overrideCursor());
 }
 
 void MainFormTest::captionEndsWithTheVersion() {
@@ -380,8 +430,26 @@ void MainFormTest::captionEndsWithTheVersion() {
   QCOMPARE(gui.mainForm->PrintButton->geometry(), QRect(344, 4, 167, 165));
 }
 
+void MainFormTest::boxDuringStartUpHoldsTheConnectBack() {
+  GuiHarness gui;
+  MsgBox::SetHook(nullptr);
+  const auto failingWorkDirs = [&gui] {
+    WorkDir = gui.dir.Path();
+    // A real box with its own modal loop, open well past the start timer's 300 ms.
+    QTimer::singleShot(800, [] { QApplication::activeModalWidget()->close(); });
+    GuiLink().ShowMessage("Установить рабочие директории не удалось", "Ошибка", TMsgIcon::Error,
+                          false);
+    return false;
+  };
+  const TKVZForms forms({[](const std::string&, TOpenError*) { return TPortHandle(); }, &gui.clock},
+                        failingWorkDirs, gui.dir.Path());
+  QVERIFY(forms.MainForm.StagePanel->text().isEmpty());
+  QVERIFY(forms.MainForm.StartTimer->isActive());
+}
+
 int main(int argc, char** argv) {
   TKVZApplication app(argc, argv);
+  app.LoadTranslationsAndFonts();
   MainFormTest test;
   return QTest::qExec(&test, argc, argv);
 }
