@@ -122,6 +122,7 @@ chmod 755 "$root/usr/sbin/policy-rc.d"
 cp -L /etc/resolv.conf "$root/etc/resolv.conf"
 
 git clone --quiet --no-hardlinks "$checkout" "$root/root/kvz03"
+echo "fresh-machine: the minbase system was ready after $((SECONDS - start)) s"
 echo "fresh-machine: testing $(git -C "$root/root/kvz03" log -1 --format='%h %s')"
 
 # Runs as the first process of the new namespaces: mounts what the tests need, then the test
@@ -148,8 +149,14 @@ inside() {
   # Downloads that this machine already has are taken from its apt cache.
   mount --bind /var/cache/apt/archives "$root/var/cache/apt/archives"
 
+  # A login's environment, and the way to the archive where this machine needs a proxy.
+  local -a proxies=()
+  local name
+  for name in http_proxy https_proxy no_proxy; do
+    [ -z "${!name:-}" ] || proxies+=("$name=${!name}")
+  done
   env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-    TERM=dumb QT_QPA_PLATFORM=offscreen \
+    TERM=dumb QT_QPA_PLATFORM=offscreen "${proxies[@]}" \
     chroot "$root" /bin/bash -c 'cd /root/kvz03 && bash scripts/test.sh' </dev/null
 }
 
