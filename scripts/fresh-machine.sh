@@ -9,7 +9,8 @@
 #
 # Caches, outside the tree, in ${XDG_CACHE_HOME:-~/.cache}/kvz03/: the packages debootstrap
 # downloaded (a tarball per archive). The packages setup.sh installs come from this machine's apt
-# cache where it has them, but apt inside the chroot installs every one of them.
+# cache where it has them (linked, not shared: apt here may run at the same time), but apt inside
+# the chroot installs every one of them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 checkout=$(pwd)
@@ -70,6 +71,8 @@ ns_pid=
 
 cleanup() {
   local status=$?
+  # A second signal must not cut the cleanup short.
+  trap '' INT TERM
   # Killing unshare kills the namespace's first process, and with it every process inside; its
   # mounts go when the last one has gone.
   if [ -n "$ns_pid" ] && kill -0 "$ns_pid" 2>/dev/null; then
@@ -120,6 +123,11 @@ printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"
 chmod 755 "$root/usr/sbin/policy-rc.d"
 # apt inside needs the names resolved as here.
 cp -L /etc/resolv.conf "$root/etc/resolv.conf"
+# Hard links cost nothing and leave this machine's cache alone; on another file system the chroot
+# downloads what it needs.
+find /var/cache/apt/archives -maxdepth 1 -name '*.deb' \
+  -exec cp -l -t "$root/var/cache/apt/archives" {} + 2>/dev/null ||
+  echo "fresh-machine: this machine's apt cache is not on the chroot's file system; downloading"
 
 git clone --quiet --no-hardlinks "$checkout" "$root/root/kvz03"
 echo "fresh-machine: the minbase system was ready after $((SECONDS - start)) s"
@@ -146,9 +154,6 @@ inside() {
   ln -s /proc/self/fd/0 "$root/dev/stdin"
   ln -s /proc/self/fd/1 "$root/dev/stdout"
   ln -s /proc/self/fd/2 "$root/dev/stderr"
-  # Downloads that this machine already has are taken from its apt cache.
-  mount --bind /var/cache/apt/archives "$root/var/cache/apt/archives"
-
   # A login's environment, and the way to the archive where this machine needs a proxy.
   local -a proxies=()
   local name
