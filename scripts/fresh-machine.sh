@@ -124,10 +124,13 @@ chmod 755 "$root/usr/sbin/policy-rc.d"
 # apt inside needs the names resolved as here.
 cp -L /etc/resolv.conf "$root/etc/resolv.conf"
 # Hard links cost nothing and leave this machine's cache alone; on another file system the chroot
-# downloads what it needs.
-find /var/cache/apt/archives -maxdepth 1 -name '*.deb' \
-  -exec cp -l -t "$root/var/cache/apt/archives" {} + 2>/dev/null ||
-  echo "fresh-machine: this machine's apt cache is not on the chroot's file system; downloading"
+# downloads what it needs. debootstrap has left its own packages there already.
+apt_cache=/var/cache/apt/archives
+if [ "$(stat -c %d "$apt_cache")" = "$(stat -c %d "$root$apt_cache")" ]; then
+  find "$apt_cache" -maxdepth 1 -name '*.deb' -exec cp -l -n -t "$root$apt_cache" {} +
+else
+  echo "fresh-machine: this machine's apt cache is on another file system; apt downloads it all"
+fi
 
 git clone --quiet --no-hardlinks "$checkout" "$root/root/kvz03"
 echo "fresh-machine: the minbase system was ready after $((SECONDS - start)) s"
