@@ -99,7 +99,8 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-cache=${XDG_CACHE_HOME:-$HOME/.cache}/kvz03
+# Root's home where the environment names none (a service, a bare CI runner).
+cache=${XDG_CACHE_HOME:-${HOME:-/root}/.cache}/kvz03
 tarball=$cache/$suite-minbase-$(printf '%s' "$mirror" | sha256sum | cut -c1-16).tgz
 start=$SECONDS
 
