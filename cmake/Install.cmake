@@ -1,9 +1,10 @@
 # Installation rules and the Debian package.
 #
 # `cmake --install` puts the program where a desktop finds it: the executable, a menu entry, the
-# icon in every size the hicolor theme knows, the AppStream data of software centres, and a udev
-# rule that lets the person at the computer open the detector's USB serial port. CPack turns the
-# same rules into kvz03_<version>_<arch>.deb.
+# icon in every size the hicolor theme knows, the AppStream data of software centres, a udev rule
+# that lets the person at the computer open the detector's USB serial port, the manual page, and
+# the licence and changelog as Debian keeps them. CPack turns the same rules into
+# kvz03_<version>_<arch>.deb.
 if(NOT UNIX OR APPLE)
   return()
 endif()
@@ -44,6 +45,40 @@ set(KVZ_COMMAND_LINK ${PROJECT_BINARY_DIR}/install/kvz03)
 file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/install)
 file(CREATE_LINK KVZApp ${KVZ_COMMAND_LINK} SYMBOLIC)
 
+# --- the manual page and the package's documents --------------------------------------------------
+# Debian wants both compressed with gzip -9n (no name, no time stamp, so the package is the same
+# from every build); the uppercase name of the program shares the lowercase one's page.
+set(KVZ_DOC_BUILD_DIR ${PROJECT_BINARY_DIR}/install/doc)
+set(KVZ_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/kvz03)
+configure_file(${PROJECT_SOURCE_DIR}/resources/kvz03.1 ${KVZ_DOC_BUILD_DIR}/kvz03.1 @ONLY)
+file(CREATE_LINK kvz03.1.gz ${KVZ_DOC_BUILD_DIR}/KVZApp.1.gz SYMBOLIC)
+
+# The package is built from the program's own release as a Debian revision of it (1.6-1), the way
+# Debian names a package whose changelog is changelog.Debian. The changelog names the version being
+# built: one entry per release, written by hand.
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(KVZ_DEB_VERSION ${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE})
+file(STRINGS ${PROJECT_SOURCE_DIR}/resources/deb/changelog KVZ_CHANGELOG_TOP LIMIT_COUNT 1)
+string(REPLACE "." "\\." KVZ_DEB_VERSION_RE ${KVZ_DEB_VERSION})
+if(NOT KVZ_CHANGELOG_TOP MATCHES "^kvz03 \\(${KVZ_DEB_VERSION_RE}\\) ")
+  message(FATAL_ERROR "resources/deb/changelog has no entry for version ${KVZ_DEB_VERSION} on top")
+endif()
+# The entry is signed with the package's contact.
+set(CPACK_PACKAGE_CONTACT "KVZ-03 project <packaging@kvz03.invalid>")
+configure_file(${PROJECT_SOURCE_DIR}/resources/deb/changelog ${KVZ_DOC_BUILD_DIR}/changelog.Debian
+               @ONLY)
+
+add_custom_command(
+  OUTPUT ${KVZ_DOC_BUILD_DIR}/kvz03.1.gz ${KVZ_DOC_BUILD_DIR}/changelog.Debian.gz
+  COMMAND gzip -9nkf kvz03.1 changelog.Debian
+  DEPENDS ${KVZ_DOC_BUILD_DIR}/kvz03.1 ${KVZ_DOC_BUILD_DIR}/changelog.Debian
+  WORKING_DIRECTORY ${KVZ_DOC_BUILD_DIR}
+  COMMENT "Compressing the manual page and the Debian changelog"
+  VERBATIM
+)
+add_custom_target(kvz03_docs ALL DEPENDS ${KVZ_DOC_BUILD_DIR}/kvz03.1.gz
+                                         ${KVZ_DOC_BUILD_DIR}/changelog.Debian.gz)
+
 # --- what is installed ----------------------------------------------------------------------------
 install(TARGETS KVZApp RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${KVZ_COMMAND_LINK} DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -61,12 +96,18 @@ install(FILES ${PROJECT_SOURCE_DIR}/resources/${KVZ_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/60-kvz03.rules DESTINATION ${KVZ_UDEV_RULES_DIR})
 
+install(FILES ${KVZ_DOC_BUILD_DIR}/kvz03.1.gz ${KVZ_DOC_BUILD_DIR}/KVZApp.1.gz
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/resources/deb/copyright ${KVZ_DOC_BUILD_DIR}/changelog.Debian.gz
+        DESTINATION ${KVZ_DOC_DIR})
+install(FILES ${PROJECT_SOURCE_DIR}/resources/deb/lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME kvz03)
+
 # --- the Debian package ---------------------------------------------------------------------------
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kvz03)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "KVZ-03 project")
-set(CPACK_PACKAGE_CONTACT "KVZ-03 project <packaging@kvz03.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "companion program for the KVZ-03 precious metal detector")
 # CPack puts the summary above this as the first line of the package description.

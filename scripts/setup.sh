@@ -13,12 +13,15 @@ packages=(
   # the program
   qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-translations-l10n
   libgl-dev fonts-liberation fonts-wine
-  # checking the installed menu entry, AppStream data and the Debian package
-  desktop-file-utils appstream dpkg-dev
+  # checking the installed menu entry, AppStream data and the Debian package (CPack finds the
+  # binaries to hand to dpkg-shlibdeps with file)
+  desktop-file-utils appstream dpkg-dev file lintian
   # looking at windows and printed pages without a display
   xvfb xauth xdotool poppler-utils imagemagick
   # the Windows device link: cross compiler and Wine to run its tests
   g++-mingw-w64-x86-64-posix wine wine64
+  # the fresh-machine check: a minimal Debian system to run the tests in
+  debootstrap
 )
 
 as_root() {

@@ -9,6 +9,8 @@
 #   metainfo      the staged AppStream data passes appstreamcli, alone and with the tree around it
 #   udev_rule     the staged udev rule is well formed
 #   deb           CPack makes the package in WORK_DIR/deb; its files, fields and scripts are right
+#   lintian       lintian finds no error or warning in that package (its overrides are the
+#                 package's own, in resources/deb/lintian-overrides)
 #
 # Everything is written under WORK_DIR; nothing is installed into the system.
 set -euo pipefail
@@ -28,6 +30,11 @@ expected_files() {
     bin/kvz03 \
     lib/udev/rules.d/60-kvz03.rules \
     share/applications/kvz03.desktop \
+    share/doc/kvz03/changelog.Debian.gz \
+    share/doc/kvz03/copyright \
+    share/lintian/overrides/kvz03 \
+    share/man/man1/KVZApp.1.gz \
+    share/man/man1/kvz03.1.gz \
     "share/metainfo/$app_id.metainfo.xml" \
     share/icons/hicolor/scalable/apps/kvz03.svg
   for size in "${icon_sizes[@]}"; do
@@ -77,6 +84,8 @@ check_staged() {
 
   [ -x "$stage/usr/bin/KVZApp" ] || fail "KVZApp is not executable"
   [ "$(readlink "$stage/usr/bin/kvz03")" = KVZApp ] || fail "bin/kvz03 does not point to KVZApp"
+  [ "$(readlink "$stage/usr/share/man/man1/KVZApp.1.gz")" = kvz03.1.gz ] ||
+    fail "KVZApp.1.gz does not point to kvz03.1.gz"
   for size in "${icon_sizes[@]}"; do
     local png=$stage/usr/share/icons/hicolor/${size}x${size}/apps/kvz03.png got_size
     got_size=$(png_size "$png")
@@ -222,8 +231,17 @@ check_deb() {
   check_maintainer_script "$out/control/postrm" remove 'control --reload-rules'
 }
 
+# Besides the package itself, lintian reads the man pages, the machine-readable copyright file and
+# the changelog.
+check_lintian() {
+  need lintian
+  local -a debs=("$work"/deb/kvz03_*.deb)
+  [ -f "${debs[0]}" ] || fail "no package in $work/deb (the deb check makes it)"
+  lintian --pedantic --info --fail-on error,warning "${debs[@]}" || fail "lintian"
+}
+
 case $check in
-  staged | desktop_entry | metainfo | udev_rule | deb) "check_$check" ;;
+  staged | desktop_entry | metainfo | udev_rule | deb | lintian) "check_$check" ;;
   *) fail "unknown check '$check'" ;;
 esac
 echo "ok: $check"
