@@ -15,7 +15,6 @@ struct ExtractCase {
   std::string left;   // what stays in the buffer
 };
 
-// Noise that fills the buffer.
 const std::string kNoise(kBufferSize, 'z');
 
 std::string Bytes(const TByteBuffer& buffer, std::size_t n) {
