@@ -61,10 +61,8 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"NumberOutOfRange", "COMSpeed=99999999999\r\n", {"", 115200, 8, 0, 0}, true},
         LoadCase{
             "OneSignAtMost", "COMSpeed=+-9600\r\nCOMParity=+2\r\n", {"", 115200, 8, 2, 0}, true},
-        LoadCase{"OversizedFileIsGarbage",
-                 "COMName=COM3\r\n" + std::string(65536, ' '),
-                 {"", 115200, 8, 0, 0},
-                 true},
+        LoadCase{
+            "Oversized", "COMName=COM3\r\n" + std::string(65536, ' '), {"", 115200, 8, 0, 0}, true},
         LoadCase{"FirstOfTwoWins", "COMName=COM5\nCOMName=COM6\n", {"COM5", 115200, 8, 0, 0}, true},
         LoadCase{
             "Windows1251Value", "COMName=\xcf\xee\xf0\xf2\r\n", {"Порт", 115200, 8, 0, 0}, true}),

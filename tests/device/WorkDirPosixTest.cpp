@@ -58,11 +58,10 @@ TEST(SaveTest, ChangesOnlyTheFileItMayAndLeavesNothingElse) {
     auto expected = Snapshot(dir);
     if (c.changed) expected[c.changed].second = kSaved;
     TStringList list;
-    rlimit limit{c.fileSizeLimit, RLIM_INFINITY};
-    setrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit limited{c.fileSizeLimit, RLIM_INFINITY}, unlimited{RLIM_INFINITY, RLIM_INFINITY};
+    setrlimit(RLIMIT_FSIZE, &limited);
     SavePortParams(list, dir.File("kvzport.ini"), {"COM3", 9600, 8, 0, 0}, true);
-    limit.rlim_cur = RLIM_INFINITY;
-    setrlimit(RLIMIT_FSIZE, &limit);
+    setrlimit(RLIMIT_FSIZE, &unlimited);
     EXPECT_EQ(Snapshot(dir), expected);
     EXPECT_EQ(gui.messages.size(), c.changed ? 0u : 1u);
   }
@@ -78,8 +77,7 @@ TEST(WorkDirTest, FilesAreReadWhereTheyAreAndWrittenWhereThatIsAllowed) {
     const char* writtenIn;
   } cases[] = {
       {"WritableProgramFolder", "true", false, true, "COM1", "own/"},
-      {"ReadOnlyProgramFolder", "echo COMName=COM7 >$f; chmod 555 own", false, true, "COM7",
-       "user/"},
+      {"ReadOnlyFolder", "echo COMName=COM7 >$f; chmod 555 own", false, true, "COM7", "user/"},
       {"ReadOnlyFile", "echo COMName=COM7 >$f; chmod 444 $f", false, true, "COM7", "user/"},
       {"InstalledCopy", "echo COMName=COM7 >$f", true, true, "COM1", "user/"},
       {"FileInBoth", "echo COMName=COM7 >$f; mkdir user; echo COMName=COM8 >user/kvzport.ini",

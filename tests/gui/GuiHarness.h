@@ -50,8 +50,7 @@ class GuiHarness : public TQtGuiLink {
   std::vector<MsgBox::TBox> boxes;
   MsgBox::TAnswer answer = MsgBox::TAnswer::Ok;
   QStringList stages;
-  // How often pending events have been let run.
-  int eventRuns = 0;
+  int eventRuns = 0;  // how often pending events have been let run
   // The clock the protocol is numbered from, and every protocol previewed.
   QDateTime now = QDateTime(QDate(2013, 1, 19), QTime(12, 0));
   std::vector<TReportPage> previews;
