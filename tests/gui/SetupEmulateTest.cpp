@@ -150,7 +150,8 @@ void SetupEmulateTest::closeLeavesTheRecordAlone() {
     form.COMName->setCurrentIndex(1);
     for (int i = 0; i < 6; ++i) {
       stops << form.focusWidget();
-      if (!qobject_cast<QPushButton*>(stops.back())) QTest::keyClick(stops.back(), Qt::Key_Enter);
+      if (!qobject_cast<QPushButton*>(stops.back())) QTest::keyClick(stops.back(), Qt::Key_Return);
+      QVERIFY(form.isVisible());
       QTest::keyClick(&form, Qt::Key_Tab);
     }
     form.CloseButton->click();
