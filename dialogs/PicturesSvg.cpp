@@ -1,6 +1,5 @@
 #include "Pictures.h"
 
-#include <QGuiApplication>
 #include <QPainter>
 #include <QSvgRenderer>
 
@@ -12,12 +11,4 @@ QPixmap Picture(const QString& name, QSize size, qreal devicePixelRatio) {
   QPainter painter(&pixmap);
   renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
   return pixmap;
-}
-
-QIcon PictureIcon(const QString& name, QSize size, const QString& disabledName) {
-  const qreal ratio = qGuiApp->devicePixelRatio();
-  QIcon icon;
-  icon.addPixmap(Picture(name, size, ratio), QIcon::Normal);
-  if (!disabledName.isEmpty()) icon.addPixmap(Picture(disabledName, size, ratio), QIcon::Disabled);
-  return icon;
 }
