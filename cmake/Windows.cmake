@@ -38,3 +38,6 @@ endif()
 get_filename_component(KVZ_QT_TRANSLATIONS ${KVZ_QTBASE_RU} DIRECTORY)
 qt_add_resources(KVZApp "qt_translations" PREFIX "/translations" BASE ${KVZ_QT_TRANSLATIONS}
                  FILES ${KVZ_QTBASE_RU})
+
+# The themed look of Windows' own controls; a static Qt has no plugin folder to find it in.
+qt_import_plugins(KVZApp INCLUDE Qt6::QWindowsVistaStylePlugin)
