@@ -3,6 +3,8 @@
 # resources, Qt's own Russian texts compiled in, and the static Qt with its native style.
 
 set_target_properties(KVZApp PROPERTIES WIN32_EXECUTABLE TRUE)
+# The symbol table of the static Qt is half the file and no use on an operator's PC.
+target_link_options(KVZApp PRIVATE $<$<CONFIG:Release>:-s>)
 
 set(KVZ_ICO ${CMAKE_CURRENT_BINARY_DIR}/kvz03.ico)
 set(KVZ_ICO_SVG ${PROJECT_SOURCE_DIR}/resources/kvz03.svg)
