@@ -1,5 +1,6 @@
 #include "KVZApplication.h"
 
+#include <QFileInfo>
 #include <QFont>
 #include <QFontDatabase>
 #include <QLibraryInfo>
@@ -30,8 +31,12 @@ void TKVZApplication::LoadTranslationsAndFonts() {
     if (!QFontDatabase::hasFamily(family)) QFont::insertSubstitution(family, "Liberation Sans");
   }
 
+  // The Windows executable carries Qt's texts inside; elsewhere they are the system Qt's.
+  const QString bundled = QStringLiteral(":/translations");
+  const QString folder = QFileInfo::exists(bundled + QStringLiteral("/qtbase_ru.qm"))
+                             ? bundled
+                             : QLibraryInfo::path(QLibraryInfo::TranslationsPath);
   auto* translator = new QTranslator(this);
-  if (translator->load(QLocale(QLocale::Russian), "qtbase", "_",
-                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+  if (translator->load(QLocale(QLocale::Russian), "qtbase", "_", folder))
     installTranslator(translator);
 }

@@ -1,4 +1,4 @@
-# Cross build of the device link for 64-bit Windows with Debian's mingw-w64. The posix flavour of
+# Cross build for 64-bit Windows with Debian's mingw-w64. The posix flavour of
 # the compiler is the one whose standard library has std::thread; -static keeps its runtime DLLs
 # out of the way when the tests run under Wine.
 set(CMAKE_SYSTEM_NAME Windows)
@@ -9,7 +9,8 @@ set(CMAKE_C_COMPILER ${KVZ_MINGW_TRIPLET}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${KVZ_MINGW_TRIPLET}-g++-posix)
 set(CMAKE_RC_COMPILER ${KVZ_MINGW_TRIPLET}-windres)
 
-set(CMAKE_FIND_ROOT_PATH /usr/${KVZ_MINGW_TRIPLET})
+# Appended, so that -DCMAKE_FIND_ROOT_PATH=<folder> adds a cross-built library such as Qt.
+list(APPEND CMAKE_FIND_ROOT_PATH /usr/${KVZ_MINGW_TRIPLET})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

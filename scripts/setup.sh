@@ -20,6 +20,10 @@ packages=(
   xvfb xauth xdotool poppler-utils imagemagick
   # the Windows device link: cross compiler and Wine to run its tests
   g++-mingw-w64-x86-64-posix wine wine64
+  # the Windows program: scripts/qt-windows.sh builds Qt from Debian's source package (fetched
+  # with dpkg-dev, above) against the native Qt tools; Qt's Russian texts come from
+  # qt6-translations-l10n, also above
+  perl
   # the fresh-machine check: a minimal Debian system to run the tests in
   debootstrap
 )

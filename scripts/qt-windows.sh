@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# A static Qt for 64-bit Windows, built once from Debian's own qt6-base source package with the
+# project's mingw-w64 toolchain, and reused from then on. Debian's native Qt tools (moc, rcc, uic)
+# serve as its host tools, so only the target libraries and plugins are built here.
+#
+#   scripts/qt-windows.sh
+#
+# The Qt lands in $KVZ_QT_WINDOWS (default: ${XDG_CACHE_HOME:-$HOME/.cache}/kvz03/qt-windows-6.4.2),
+# outside the work tree so that a fresh clone or a removed build folder keeps it. A stamp in that
+# folder is written only after a complete install; without it the folder is built anew. Progress
+# goes to stderr; the last line on stdout is the Qt folder, for `qt=$(scripts/qt-windows.sh)`.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+qt_version=6.4.2
+cache=${XDG_CACHE_HOME:-${HOME:-/root}/.cache}/kvz03
+prefix=$(realpath -m "${KVZ_QT_WINDOWS:-$cache/qt-windows-$qt_version}")
+stamp=$prefix/kvz03-qt-complete
+
+step() { printf '== %s\n' "$*" >&2; }
+
+if [ -f "$stamp" ]; then
+  echo "$prefix"
+  exit 0
+fi
+
+mkdir -p "$(dirname "$prefix")"
+# Two builds into one folder would wreck each other: the second waits for the first and then
+# finds its stamp.
+exec {lock_fd}>"$prefix.lock"
+flock "$lock_fd"
+if [ -f "$stamp" ]; then
+  echo "$prefix"
+  exit 0
+fi
+
+bash "$root/scripts/setup.sh" >&2
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# --- the source package -------------------------------------------------------------------------
+# The machine's own Debian entries, as source entries: the mirror and suites stay whatever this
+# machine uses.
+system_sources=/etc/apt/sources.list.d/debian.sources
+own_sources=/etc/apt/sources.list.d/kvz03-deb-src.sources
+if ! apt-cache showsrc qt6-base 2>/dev/null | grep -q "^Version: $qt_version"; then
+  [ -f "$system_sources" ] || { echo "qt-windows: no $system_sources to derive a source entry from" >&2; exit 1; }
+  step "adding the source entries $own_sources"
+  sed 's/^Types:[[:space:]]*deb[[:space:]]*$/Types: deb-src/' "$system_sources" | as_root tee "$own_sources" >/dev/null
+  grep -q '^Types: deb-src$' "$own_sources" ||
+    { echo "qt-windows: $system_sources has no deb entry" >&2; exit 1; }
+  as_root apt-get update -qq
+fi
+
+work=$prefix.work
+rm -rf "$work"
+mkdir -p "$work"
+step "fetching the qt6-base source into $work"
+(cd "$work" && apt-get source -qq qt6-base >/dev/null 2>"$work/source.log") ||
+  { cat "$work/source.log" >&2; exit 1; }
+src=$(find "$work" -mindepth 1 -maxdepth 1 -type d -name 'qt6-base-*' | head -n1)
+[ -n "$src" ] || { echo "qt-windows: apt-get source left no qt6-base folder" >&2; exit 1; }
+grep -q "QT_REPO_MODULE_VERSION \"$qt_version\"" "$src/.cmake.conf" ||
+  { echo "qt-windows: $src is not Qt $qt_version" >&2; exit 1; }
+
+# The installed Qt keeps the path of the toolchain it was built with: a copy beside it stays valid
+# when the work tree moves.
+mkdir -p "$prefix"
+cp "$root/cmake/mingw-w64.cmake" "$prefix/mingw-w64.cmake"
+
+# --- configure, build, install ------------------------------------------------------------------
+# Debian's source leaves out the Wintab headers, hence no tablet events. The Windows platform
+# plugin of this version does not compile without OpenGL, so OpenGL stays, loaded at run time.
+step "configuring Qt $qt_version for Windows"
+start=$(date +%s)
+cmake -S "$src" -B "$work/build" -G Ninja \
+  -DCMAKE_TOOLCHAIN_FILE="$prefix/mingw-w64.cmake" \
+  -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_INSTALL_PREFIX="$prefix" \
+  -DQT_HOST_PATH=/usr \
+  -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+  -DBUILD_SHARED_LIBS=OFF \
+  -DQT_BUILD_EXAMPLES=OFF \
+  -DQT_BUILD_TESTS=OFF \
+  -DFEATURE_network=OFF \
+  -DFEATURE_sql=OFF \
+  -DFEATURE_dbus=OFF \
+  -DFEATURE_concurrent=OFF \
+  -DFEATURE_xml=OFF \
+  -DFEATURE_testlib=ON \
+  -DFEATURE_printsupport=ON \
+  -DFEATURE_tabletevent=OFF \
+  -DFEATURE_opengl=ON \
+  -DINPUT_opengl=desktop \
+  >"$work/configure.log" 2>&1 || { tail -n 60 "$work/configure.log" >&2; exit 1; }
+
+step "building Qt (some 20 minutes on two cores; log: $work/build.log)"
+nice cmake --build "$work/build" >"$work/build.log" 2>&1 || { tail -n 60 "$work/build.log" >&2; exit 1; }
+cmake --install "$work/build" >"$work/install.log" 2>&1 || { tail -n 60 "$work/install.log" >&2; exit 1; }
+
+printf 'Qt %s for Windows, built in %d s from %s\n' "$qt_version" "$(($(date +%s) - start))" \
+  "$(basename "$src")" >"$stamp"
+rm -rf "$work"
+step "Qt for Windows ready in $prefix"
+echo "$prefix"
