@@ -43,3 +43,21 @@ qt_add_resources(KVZApp "qt_translations" PREFIX "/translations" BASE ${KVZ_QT_T
 
 # The themed look of Windows' own controls; a static Qt has no plugin folder to find it in.
 qt_import_plugins(KVZApp INCLUDE Qt6::QWindowsVistaStylePlugin)
+
+# The installer, from resources/kvz03-setup.nsi; needs NSIS's makensis on the build machine.
+find_program(KVZ_MAKENSIS makensis NO_CMAKE_FIND_ROOT_PATH)
+if(NOT KVZ_MAKENSIS)
+  message(FATAL_ERROR "makensis not found: install nsis (scripts/setup.sh does)")
+endif()
+set(KVZ_SETUP ${CMAKE_BINARY_DIR}/kvz03-setup-${PROJECT_VERSION}.exe)
+set(KVZ_SETUP_SCRIPT ${PROJECT_SOURCE_DIR}/resources/kvz03-setup.nsi)
+add_custom_command(
+  OUTPUT ${KVZ_SETUP}
+  COMMAND ${KVZ_MAKENSIS} -V2 -DVERSION=${PROJECT_VERSION} -DPRODUCT_VERSION=${KVZ_PRODUCT_VERSION}
+          -DEXE=$<TARGET_FILE:KVZApp> -DICON=${KVZ_ICO} -DLICENSE=${PROJECT_SOURCE_DIR}/COPYING
+          -DOUTFILE=${KVZ_SETUP} ${KVZ_SETUP_SCRIPT}
+  DEPENDS KVZApp ${KVZ_SETUP_SCRIPT} ${KVZ_ICO} ${PROJECT_SOURCE_DIR}/COPYING
+  COMMENT "Building the installer ${KVZ_SETUP}"
+  VERBATIM
+)
+add_custom_target(kvz03-setup ALL DEPENDS ${KVZ_SETUP})

@@ -24,6 +24,8 @@ packages=(
   # with dpkg-dev, above) against the native Qt tools; Qt's Russian texts come from
   # qt6-translations-l10n, also above
   perl
+  # its installer
+  nsis
   # the fresh-machine check: a minimal Debian system to run the tests in
   debootstrap
 )

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# The program for 64-bit Windows: one self-contained build-windows/KVZApp.exe.
+# The program for 64-bit Windows: one self-contained build-windows/KVZApp.exe and its installer
+# build-windows/kvz03-setup-<version>.exe.
 #
 #   scripts/windows.sh [native-build-dir]     (default: build/)
 #
 # Installs the packages, builds the static Windows Qt the first time (scripts/qt-windows.sh, some
 # 20 minutes; later runs reuse it), builds the native picture renderer in the native build, then
 # cross-builds the program and checks that the executable is a GUI program that needs nothing
-# but Windows' own DLLs.
+# but Windows' own DLLs, then packs it into the installer with NSIS.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -37,4 +38,7 @@ exe=$cross/KVZApp.exe
 
 step "checking $exe"
 bash "$root/scripts/check-windows-exe.sh" "$exe"
+step "installer"
+cmake --build "$cross" --target kvz03-setup
 step "done: $exe"
+step "done: $(ls "$cross"/kvz03-setup-*.exe)"
