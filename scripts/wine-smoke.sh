@@ -1,9 +1,19 @@
 #!/usr/bin/env bash
-# The Windows program itself under Wine on a virtual screen: a fresh Wine prefix, a simulated
-# detector behind COM5 that the registry port list shows, and build-windows/KVZApp.exe started
-# from a folder of its own without a settings file. Passes when the program has found the
-# detector by its search (it saved kvzport.ini beside itself naming COM5) and the lamp on the
-# screen is green; the screenshot stays for a look.
+# The Windows product as an operator gets it, under Wine on a virtual screen: a fresh Wine prefix
+# at 120 dpi (125 %), a silent install of build-windows/kvz03-setup-<version>.exe, a simulated
+# detector behind COM5 that the registry port list shows, and the installed program started from
+# its Start-menu shortcut with no settings file. Passes when
+#   - the installer left the program, its uninstaller, both shortcuts and a complete
+#     Programs-and-Features entry;
+#   - the program found the detector by its search and saved kvzport.ini naming COM5 in the
+#     user's %LOCALAPPDATA%\kvz03, not in Program Files;
+#   - the window is the 96-dpi layout scaled by 1.25, the lamp is green, and a result frame puts
+#     its verdict on the measurement panel, which was blank before;
+#   - a second install lands over the first, and one into another folder is followed there by
+#     the next;
+#   - a silent uninstall removes the program, its shortcuts and its entry, and keeps the
+#     operator's settings.
+# The screenshot with the verdict stays for a look.
 #
 #   scripts/wine-smoke.sh [native-build-dir] [screenshot.png]
 #       (defaults: build/ and build-windows/wine-smoke.png)
@@ -15,8 +25,8 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 native=$(realpath -m "${1:-$root/build}")
 shot=$(realpath -m "${2:-$root/build-windows/wine-smoke.png}")
-exe=$root/build-windows/KVZApp.exe
-[ -f "$exe" ] || { echo "no $exe: run scripts/windows.sh first" >&2; exit 1; }
+setup=$(find "$root/build-windows" -maxdepth 1 -name 'kvz03-setup-*.exe' | head -n1)
+[ -n "$setup" ] || { echo "no installer in build-windows/: run scripts/windows.sh first" >&2; exit 1; }
 
 work=$(mktemp -d /tmp/kvz03-wine-smoke.XXXXXX)
 export WINEPREFIX=$work/prefix
@@ -25,21 +35,28 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 unset WAYLAND_DISPLAY
 xvfb_pid=
 sim_pid=
-app_pid=
+sim_fd=
 server_started=0
 
 # shellcheck disable=SC2317  # runs from the EXIT trap
 cleanup() {
+  # Wine goes first: a simulator ending under a running server makes it dump its object table.
   if [ "$server_started" -eq 1 ]; then wineserver -k 2>/dev/null || true; fi
+  if [ -n "$sim_fd" ]; then exec {sim_fd}>&-; fi
   local pid
-  for pid in $app_pid $sim_pid $xvfb_pid; do kill "$pid" 2>/dev/null || true; done
-  for pid in $app_pid $sim_pid $xvfb_pid; do wait "$pid" 2>/dev/null || true; done
+  for pid in $sim_pid $xvfb_pid; do kill "$pid" 2>/dev/null || true; done
+  for pid in $sim_pid $xvfb_pid; do wait "$pid" 2>/dev/null || true; done
   rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 step() { printf '== %s\n' "$*"; }
+status=0
+fail() {
+  echo "FAILED: $*" >&2
+  status=1
+}
 
 # wait_for SECONDS COMMAND...: true once COMMAND succeeds. The limits are generous: Wine's first
 # start in a new prefix takes long on a loaded machine.
@@ -52,6 +69,7 @@ wait_for() {
   done
   return 1
 }
+gone() { ! test -e "$1"; }
 
 sim=$native/kvz03-sim
 if [ ! -x "$sim" ]; then
@@ -67,20 +85,44 @@ wait_for 30 test -s "$work/display" || { cat "$work/xvfb.log" >&2; exit 1; }
 DISPLAY=:$(cat "$work/display")
 export DISPLAY
 
-step "fresh Wine prefix $WINEPREFIX"
+step "fresh Wine prefix $WINEPREFIX at 120 dpi"
 mkdir -p "$WINEPREFIX"
 wineboot --init >/dev/null 2>&1
 wineserver --wait
 wineserver -p5
 server_started=1
 # Returns once the session's services run: the device manager has laid out its COM links and the
-# registry port list by then, and both are replaced below.
-wine cmd /c exit >/dev/null 2>&1
+# registry port list by then, and both are replaced below. Qt reads the dots per inch at start.
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 120 /f >/dev/null 2>&1
 find "$WINEPREFIX/dosdevices" -maxdepth 1 -name 'com*' -type l -delete
+
+c=$WINEPREFIX/drive_c
+program=$c/Program\ Files/KVZ-03
+start_menu=$c/ProgramData/Microsoft/Windows/Start\ Menu/Programs/KVZ-03.lnk
+desktop=$c/users/Public/Desktop/KVZ-03.lnk
+entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\KVZ-03'
+
+# check_installed FOLDER: the files, shortcuts and Programs-and-Features entry of one install.
+check_installed() {
+  local folder=$1 f value
+  for f in "$folder/KVZApp.exe" "$folder/Uninstall.exe" "$start_menu" "$desktop"; do
+    [ -f "$f" ] || fail "the installer left no $f"
+  done
+  wine reg query "$entry" /reg:64 >"$work/entry.txt" 2>/dev/null || fail "no entry $entry"
+  for value in DisplayName DisplayVersion Publisher DisplayIcon UninstallString \
+    QuietUninstallString EstimatedSize; do
+    grep -q "^ *$value " "$work/entry.txt" || fail "the entry has no $value"
+  done
+}
+
+step "silent install of $(basename "$setup")"
+wine "$setup" /S >/dev/null 2>&1 || fail "the installer exited with $?"
+check_installed "$program"
+[ "$status" -eq 0 ] && echo "installed: $(tr -s ' \r\n' ' ' <"$work/entry.txt")"
 
 step "simulated detector on COM5"
 mkfifo "$work/sim.in"
-"$sim" --link "$WINEPREFIX/dosdevices/com5" --demo --demo-interval 1500 \
+"$sim" --link "$WINEPREFIX/dosdevices/com5" --mode y \
   <"$work/sim.in" >"$work/sim.out" 2>"$work/sim.err" &
 sim_pid=$!
 exec {sim_fd}>"$work/sim.in"
@@ -91,35 +133,80 @@ ports='HKLM\HARDWARE\DEVICEMAP\SERIALCOMM'
 if wine reg query "$ports" >/dev/null 2>&1; then wine reg delete "$ports" /va /f >/dev/null 2>&1; fi
 wine reg add "$ports" /v '\Device\KvzSim0' /t REG_SZ /d COM5 /f >/dev/null 2>&1
 
-step "KVZApp.exe from a folder of its own"
-mkdir "$work/app"
-cp "$exe" "$work/app/"
-(cd "$work/app" && exec wine KVZApp.exe >"$work/app.log" 2>&1) &
-app_pid=$!
-# Ended by the Wine server at exit, which kills it: no job report for that.
-disown "$app_pid"
-
-status=0
-if wait_for 120 grep -qs 'COM5' "$work/app/kvzport.ini"; then
-  echo "kvzport.ini: $(tr '\r\n' '  ' <"$work/app/kvzport.ini")"
+step "the installed program from its Start-menu shortcut"
+wine start "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\KVZ-03.lnk" \
+  >"$work/app.log" 2>&1
+ini=
+find_ini() {
+  ini=$(find "$c/users" -path '*/AppData/Local/kvz03/kvzport.ini' 2>/dev/null | head -n1)
+  [ -n "$ini" ] && grep -qs COM5 "$ini"
+}
+if wait_for 120 find_ini; then
+  echo "kvzport.ini in ${ini#"$c"/}: $(tr '\r\n' '  ' <"$ini")"
 else
-  echo "the program saved no kvzport.ini naming COM5" >&2
-  status=1
+  fail "the program saved no kvzport.ini naming COM5 in %LOCALAPPDATA%\\kvz03"
 fi
-# Time for the demo's first measurements to reach the window.
-sleep 8
+[ -e "$program/kvzport.ini" ] && fail "the program wrote its settings into Program Files"
+
+# panel SHOT: the measurement panel's light cyan, as WIDTHxHEIGHT+X+Y on the screen.
+panel() { convert "$1" -fill black +opaque '#EAFFFF' -format '%@' info:; }
+# ink SHOT GEOMETRY: pixels other than the panel's own colour inside GEOMETRY.
+ink() {
+  convert "$1" -crop "$2" +repage -fill black +opaque '#EAFFFF' -fill white -opaque '#EAFFFF' \
+    -negate -format '%[fx:round(mean*w*h)]' info:
+}
+# Time for the window to paint the connected state.
+sleep 3
+import -display "$DISPLAY" -window root "$work/before.png"
+geometry=$(panel "$work/before.png")
+echo "measurement panel on the screen: $geometry"
+read -r width height x y <<<"$(tr 'x+' '  ' <<<"$geometry")"
+# 321x151 at 96 dpi, less its 1-pixel border, times 1.25.
+[ $((width - 399)) -ge -3 ] && [ $((width - 399)) -le 3 ] && [ $((height - 186)) -ge -3 ] &&
+  [ $((height - 186)) -le 3 ] || fail "the panel is ${width}x$height, not the 96-dpi 319x149 scaled by 1.25"
+# Below the mode caption, where the verdict goes.
+verdict_area="$((width - 8))x$((height - 40))+$((x + 4))+$((y + 34))"
+blank=$(ink "$work/before.png" "$verdict_area")
+
+echo "work 420 130 3 y" >&"$sim_fd"
+sleep 3
 mkdir -p "$(dirname "$shot")"
 import -display "$DISPLAY" -window root "$shot"
+written=$(ink "$shot" "$verdict_area")
+echo "verdict area: $blank pixels of ink before the result frame, $written after"
+[ "$blank" -lt 20 ] && [ "$written" -gt 300 ] || fail "no verdict appeared on the measurement panel"
 green=$(convert "$shot" -fill black +opaque '#00FF00' -fill white -opaque '#00FF00' \
   -format '%[fx:round(mean*w*h)]' info:)
 echo "screenshot $shot: $green pixels of the lamp's green"
-if [ "$green" -lt 50 ]; then
-  echo "no green lamp on the screen" >&2
-  status=1
-fi
+[ "$green" -ge 50 ] || fail "no green lamp on the screen"
+
+step "closing the program"
+wine taskkill /im KVZApp.exe >/dev/null 2>&1 || true
+wait_for 30 eval '! pgrep -f "KVZ-03.KVZApp.exe" >/dev/null' || fail "the program did not close"
+
+step "upgrades"
+wine "$setup" /S >/dev/null 2>&1 || fail "the second install exited with $?"
+check_installed "$program"
+wine "$program/Uninstall.exe" /S >/dev/null 2>&1
+wait_for 60 gone "$program" || fail "the uninstaller left $program"
+# NSIS takes /D= as the last argument, unquoted.
+wine "$setup" /S '/D=C:\Detector' >/dev/null 2>&1 || fail "the install into C:\\Detector failed"
+wine "$setup" /S >/dev/null 2>&1 || fail "the install over C:\\Detector failed"
+check_installed "$c/Detector"
+[ -e "$program" ] && fail "the upgrade went into Program Files, not where the program was"
+
+step "silent uninstall"
+# The uninstaller copies itself away and runs from there: wait for what it removes.
+wine "$c/Detector/Uninstall.exe" /S >/dev/null 2>&1
+wait_for 60 gone "$c/Detector" || fail "the uninstaller left $c/Detector"
+for f in "$start_menu" "$desktop"; do [ -e "$f" ] && fail "the uninstaller left $f"; done
+wine reg query "$entry" /reg:64 >/dev/null 2>&1 && fail "the uninstaller left $entry"
+[ -n "$ini" ] && [ -f "$ini" ] || fail "the uninstaller removed the operator's settings"
+
 if [ "$status" -ne 0 ]; then
   echo "--- program output" >&2
   cat "$work/app.log" >&2
+else
+  echo "wine-smoke: all checks passed"
 fi
-exec {sim_fd}>&-
 exit "$status"
