@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QTranslator>
 #include <exception>
+#include <utility>
 
 #include "GuiLink.h"
 
@@ -24,11 +25,19 @@ bool TKVZApplication::notify(QObject* receiver, QEvent* event) {
 }
 
 void TKVZApplication::LoadTranslationsAndFonts() {
-  // Tahoma and MS Sans Serif are about as wide as Arial; left to the system's default sans
-  // serif, which is wider, captions overrun their labels. Arial itself maps to its
-  // metric-compatible free stand-in through fontconfig.
-  for (const char* family : {"Tahoma", "MS Sans Serif"}) {
-    if (!QFontDatabase::hasFamily(family)) QFont::insertSubstitution(family, "Liberation Sans");
+  // The windows and the protocol are laid out with the fonts every Windows PC has, Arial Narrow
+  // aside (it comes with office suites). Where one is missing, a stand-in of the same widths
+  // keeps captions inside their labels: the system's default sans serif is wider. Wine and
+  // Linux have the Liberation families; a bare Windows without Arial Narrow gets Arial, which
+  // still fits the usual four-digit potentials.
+  const std::pair<const char*, QStringList> standIns[] = {
+      {"Tahoma", {"Liberation Sans"}},
+      {"MS Sans Serif", {"Liberation Sans"}},
+      {"Times New Roman", {"Liberation Serif"}},
+      {"Arial Narrow", {"Liberation Sans Narrow", "Arial"}},
+  };
+  for (const auto& [family, substitutes] : standIns) {
+    if (!QFontDatabase::hasFamily(family)) QFont::insertSubstitutions(family, substitutes);
   }
 
   // The Windows executable carries Qt's texts inside; elsewhere they are the system Qt's.
