@@ -3,6 +3,8 @@
 # at 120 dpi (125 %), a silent install of build-windows/kvz03-setup-<version>.exe, a simulated
 # detector behind COM5 that the registry port list shows, and the installed program started from
 # its Start-menu shortcut with no settings file. Passes when
+#   - a portable copy run from a folder of its own finds the detector by its search and keeps
+#     kvzport.ini beside itself;
 #   - the installer left the program, its uninstaller, both shortcuts and a complete
 #     Programs-and-Features entry;
 #   - the program found the detector by its search and saved kvzport.ini naming COM5 in the
@@ -115,11 +117,6 @@ check_installed() {
   done
 }
 
-step "silent install of $(basename "$setup")"
-wine "$setup" /S >/dev/null 2>&1 || fail "the installer exited with $?"
-check_installed "$program"
-[ "$status" -eq 0 ] && echo "installed: $(tr -s ' \r\n' ' ' <"$work/entry.txt")"
-
 step "simulated detector on COM5"
 mkfifo "$work/sim.in"
 "$sim" --link "$WINEPREFIX/dosdevices/com5" --mode y \
@@ -132,6 +129,32 @@ ports='HKLM\HARDWARE\DEVICEMAP\SERIALCOMM'
 # volatile, so only its values go: a key made anew by reg would not be.
 if wine reg query "$ports" >/dev/null 2>&1; then wine reg delete "$ports" /va /f >/dev/null 2>&1; fi
 wine reg add "$ports" /v '\Device\KvzSim0' /t REG_SZ /d COM5 /f >/dev/null 2>&1
+
+# close_program: as the operator's close button would, and waits for the process to end.
+close_program() {
+  wine taskkill /im KVZApp.exe >/dev/null 2>&1 || true
+  wait_for 30 eval '! pgrep -f "KVZApp[.]exe" >/dev/null' || fail "the program did not close"
+}
+
+step "a portable copy from a folder of its own"
+mkdir "$c/Stick"
+cp "$root/build-windows/KVZApp.exe" "$c/Stick/"
+(cd "$c/Stick" && exec wine KVZApp.exe >"$work/portable.log" 2>&1) &
+# Ended by the Wine server, which kills it: no job report for that.
+disown $!
+if wait_for 120 grep -qs COM5 "$c/Stick/kvzport.ini"; then
+  echo "kvzport.ini beside the copy: $(tr '\r\n' '  ' <"$c/Stick/kvzport.ini")"
+else
+  fail "the portable copy saved no kvzport.ini naming COM5 beside itself"
+fi
+close_program
+[ -z "$(find "$c/users" -path '*/AppData/Local/kvz03' 2>/dev/null)" ] ||
+  fail "the portable copy wrote into %LOCALAPPDATA%"
+
+step "silent install of $(basename "$setup")"
+wine "$setup" /S >/dev/null 2>&1 || fail "the installer exited with $?"
+check_installed "$program"
+[ "$status" -eq 0 ] && echo "installed: $(tr -s ' \r\n' ' ' <"$work/entry.txt")"
 
 step "the installed program from its Start-menu shortcut"
 wine start "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\KVZ-03.lnk" \
@@ -180,9 +203,7 @@ green=$(convert "$shot" -fill black +opaque '#00FF00' -fill white -opaque '#00FF
 echo "screenshot $shot: $green pixels of the lamp's green"
 [ "$green" -ge 50 ] || fail "no green lamp on the screen"
 
-step "closing the program"
-wine taskkill /im KVZApp.exe >/dev/null 2>&1 || true
-wait_for 30 eval '! pgrep -f "KVZ-03.KVZApp.exe" >/dev/null' || fail "the program did not close"
+close_program
 
 step "upgrades"
 wine "$setup" /S >/dev/null 2>&1 || fail "the second install exited with $?"
@@ -205,7 +226,7 @@ wine reg query "$entry" /reg:64 >/dev/null 2>&1 && fail "the uninstaller left $e
 
 if [ "$status" -ne 0 ]; then
   echo "--- program output" >&2
-  cat "$work/app.log" >&2
+  cat "$work/portable.log" "$work/app.log" >&2
 else
   echo "wine-smoke: all checks passed"
 fi
