@@ -5,9 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${FUZZ_SECONDS:-30}"
 
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DKVZ_BUILD_FUZZ=ON -DKVZ_DEVICE_ONLY=ON -DKVZ_BUILD_TESTS=OFF -DKVZ_BUILD_BENCH=OFF \
-  -DKVZ_SANITIZE=address -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link >/dev/null
+cmake --preset fuzz >/dev/null
 cmake --build build-fuzz
 
 corpus=$(mktemp -d)

@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-cmake -S . -B build -G Ninja
+cmake --preset default
 cmake --build build
 
 demo="$PWD/build/demo"

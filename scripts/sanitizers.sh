@@ -13,10 +13,8 @@ export QT_QPA_PLATFORM=offscreen
 status=0
 run() {
   local kind="$1" dir="build-$1"
-  shift
   echo "== $kind sanitizer"
-  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKVZ_SANITIZE="$kind" \
-    -DKVZ_BUILD_BENCH=OFF "$@" >/dev/null
+  cmake --preset "$kind" >/dev/null
   cmake --build "$dir"
   # Some kernels randomise mmap more than ThreadSanitizer's shadow memory allows; setarch -R
   # turns address randomisation off for the test processes only.
@@ -27,5 +25,5 @@ run() {
 }
 
 run address
-run thread -DKVZ_DEVICE_ONLY=ON
+run thread
 exit $status

@@ -3,6 +3,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-cmake -S . -B build -G Ninja
+cmake --preset default
 cmake --build build
 QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" ctest --test-dir build -j2 --output-on-failure

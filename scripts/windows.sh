@@ -27,11 +27,8 @@ cmake --build "$native" --target kvz03-icons
 step "cross build in $cross"
 work=$(mktemp -d /tmp/kvz03-windows.XXXXXX)
 trap 'rm -rf "$work"' EXIT
-cmake -S "$root" -B "$cross" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release -DCMAKE_FIND_ROOT_PATH="$qt" -DCMAKE_PREFIX_PATH="$qt" \
-  -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-  -DKVZ_ICON_RENDERER="$native/tools/icons/kvz03-icons" \
-  -DKVZ_BUILD_TESTS=OFF -DKVZ_BUILD_BENCH=OFF >"$work/configure.log" ||
+export KVZ_QT_WINDOWS=$qt KVZ_ICON_RENDERER=$native/tools/icons/kvz03-icons
+(cd "$root" && cmake --preset windows) >"$work/configure.log" ||
   { cat "$work/configure.log"; exit 1; }
 cmake --build "$cross" --target KVZApp
 exe=$cross/KVZApp.exe
