@@ -28,7 +28,7 @@ BENCHMARK(BM_ExtractWorkFrame)->Arg(0)->Arg(64)->Arg(1024)->Arg(8076);
 void BM_ScanIncompleteFrame(benchmark::State& state) {
   TByteBuffer rx{};
   TByteBuffer frame{};
-  const std::string partial = "[$%]W\0\xf4\x01";
+  const std::string partial("[$%]W\0\xf4\x01", 8);
   std::memcpy(rx.data(), partial.data(), partial.size());
   for (auto _ : state) {
     auto count = static_cast<std::uint32_t>(partial.size());

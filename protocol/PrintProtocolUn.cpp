@@ -260,6 +260,7 @@ void TPrintProtocolForm::SaveHistory() {
       box->setEditText(text);
     }
     std::vector<std::string> lines;
+    lines.reserve(static_cast<std::size_t>(box->count()));
     for (int i = 0; i < box->count(); ++i) lines.push_back(box->itemText(i).toStdString());
     // A history that cannot be written is reported; the dialog closes all the same.
     try {
