@@ -321,7 +321,7 @@ void TMainForm::ShowResult(char mode, bool clear, int u1, int u2, const QString&
 void TMainForm::WorkResultArrived(TKVZDevice& device) {
   const char code = device.ResultCode.load();
   const QString description = QString::fromStdString(device.ResultNames.Value(code));
-  LastResultIndex = device.ResultNames.IndexOfName(code) - 1;
+  LastResultIndex = device.ResultNames.ResultIndex(code);
   ShowResult(device.Mode.load(), false, device.U1.load(), device.U2.load(), description);
   PrintButton->setEnabled(true);
 }

@@ -41,13 +41,6 @@ const TRange kRanges[] = {{1771, 2000, 1201, 2000}, {300, 559, 200, 334},  {560,
                           {920, 1200, 691, 850},    {0, 450, -75, -1},     {0, 450, 0, 50},
                           {450, 599, 250, 359},     {600, 1149, 360, 899}, {1150, 1700, 900, 1200}};
 
-char CodeOf(int item) {
-  if (item < 0) return 0;
-  if (item == 12) return '\xfe';
-  if (item == 13) return '\xff';
-  return static_cast<char>('0' + item);
-}
-
 std::int16_t LowWord(const QString& text) {
   bool ok = false;
   const int value = text.trimmed().toInt(&ok);
@@ -144,7 +137,7 @@ void TEmulateForm::CModeButtonClick(QPushButton* button) {
 void TEmulateForm::WorkResultButtonClick() {
   const std::int16_t u1 = LowWord(U1Edit->text());
   const std::int16_t u2 = LowWord(U2Edit->text());
-  const char code = CodeOf(ResCB->currentIndex());
+  const char code = device_.ResultNames.Code(ResCB->currentIndex());
   device_.PutModeFrame('s');
   Animate();
   if (ErrCB->isChecked())

@@ -114,6 +114,7 @@ TEST(ResultNamesTest, TableLookupsByCodeByte) {
       {'\xfe', 12, "повторите тест"},
       {'\xff', 13, "не драгметалл"},
       {'\xdf', 13, "не драгметалл"},  // capital Я: names are compared without regard to case
+      {'\xde', 12, "повторите тест"},
       {'<', -1, ""},
       {'\0', -1, ""},
       {'A', -1, ""},
@@ -124,6 +125,9 @@ TEST(ResultNamesTest, TableLookupsByCodeByte) {
   }
   EXPECT_EQ(names.Entry(0), "0=сплав не опознан");
   EXPECT_EQ(names.Entry(13), "я=не драгметалл");
+  EXPECT_EQ(names.Code(13), '\xff');
+  EXPECT_EQ(names.Code(14), '\0');
+  EXPECT_EQ(names.Code(-1), '\0');
 }
 
 }  // namespace
