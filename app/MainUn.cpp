@@ -16,6 +16,7 @@
 #include <QToolButton>
 
 #include "AboutUn.h"
+#include "Frames.h"
 #include "KVZDeviceUn.h"
 #include "Lamp.h"
 #include "Pictures.h"
@@ -83,15 +84,15 @@ struct TModeText {
 };
 
 const TModeText kModeTexts[] = {
-    {'c', "Выполняется проверка зонда"},
-    {'e', "Режим \"Экспертный\""},
-    {'f', "Питание выключено"},
-    {'p', "Зонд не подключен!"},
-    {'r', "Готов"},
-    {'s', "Выполняется измерение..."},
-    {'w', "Режим \"Ювелирный - белый сплав\""},
-    {'x', "Ошибка при измерении!"},
-    {'y', "Режим \"Ювелирный - желтый сплав\""},
+    {kModeCheck, "Выполняется проверка зонда"},
+    {kModeExpert, "Режим \"Экспертный\""},
+    {kModePowerOff, "Питание выключено"},
+    {kModeNoProbe, "Зонд не подключен!"},
+    {kModeReady, "Готов"},
+    {kModeMeasuring, "Выполняется измерение..."},
+    {kModeWhite, "Режим \"Ювелирный - белый сплав\""},
+    {kModeError, "Ошибка при измерении!"},
+    {kModeYellow, "Режим \"Ювелирный - желтый сплав\""},
 };
 
 }  // namespace
@@ -293,16 +294,15 @@ void TMainForm::ShowMode(TKVZDevice& device) {
     if (entry.mode == mode) text = QString::fromUtf8(entry.text);
   }
   ModeLabel->setText(text);
-  if (mode == 'f') CurrentMode = 0;
-  if ((mode == 'f' || mode == 'r' || mode == 'x') && !ShowMessTimer->isActive())
-    ShowMessTimer->start();
-  if (mode == 'e' || mode == 'w' || mode == 'y') CurrentMode = mode;
+  if (mode == kModePowerOff) CurrentMode = 0;
+  if (IsTransientMode(mode) && !ShowMessTimer->isActive()) ShowMessTimer->start();
+  if (IsWorkingMode(mode)) CurrentMode = mode;
   ShowResult(mode, true);
 }
 
 void TMainForm::ShowResult(char mode, bool clear, int u1, int u2, const QString& text) {
-  const bool expert = mode == 'e';
-  const bool jewellery = mode == 'w' || mode == 'y';
+  const bool expert = mode == kModeExpert;
+  const bool jewellery = IsJewelleryMode(mode);
   for (QLabel* label :
        {U1Label, DULabel1, DULabel2, U2Label, U1ValueLabel, DUValueLabel, U2ValueLabel})
     label->setVisible(expert);
@@ -321,7 +321,7 @@ void TMainForm::ShowResult(char mode, bool clear, int u1, int u2, const QString&
 void TMainForm::WorkResultArrived(TKVZDevice& device) {
   const char code = device.ResultCode.load();
   const QString description = QString::fromStdString(device.ResultNames.Value(code));
-  LastResultIndex = device.ResultNames.IndexOfName(code) - 1;
+  LastResultIndex = device.ResultNames.ResultIndex(code);
   ShowResult(device.Mode.load(), false, device.U1.load(), device.U2.load(), description);
   PrintButton->setEnabled(true);
 }

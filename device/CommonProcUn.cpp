@@ -5,24 +5,16 @@
 #include <optional>
 #include <string_view>
 
+#include "TextCase.h"
 #include "TextFile.h"
 
 namespace {
-
-bool SameKey(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
 
 // The value of the first line "key=value" whose key matches without regard to letter case.
 std::optional<std::string> ValueOf(const TStringList& list, std::string_view key) {
   for (const std::string& line : list) {
     const std::size_t eq = line.find('=');
-    if (eq != std::string::npos && SameKey(std::string_view(line).substr(0, eq), key))
+    if (eq != std::string::npos && EqualIgnoringCase(std::string_view(line).substr(0, eq), key))
       return line.substr(eq + 1);
   }
   return std::nullopt;

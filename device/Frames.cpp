@@ -2,19 +2,31 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
-constexpr std::uint8_t kStart[4] = {'[', '$', '%', ']'};
-constexpr std::uint8_t kEnd[4] = {'{', '#', '&', '}'};
+constexpr std::uint8_t kStart[kMarkerLength] = {'[', '$', '%', ']'};
+constexpr std::uint8_t kEnd[kMarkerLength] = {'{', '#', '&', '}'};
 
-std::size_t PutFrame(TByteBuffer& out, std::initializer_list<std::uint8_t> body) {
+// Clears out and puts the two markers around a body of length bytes in all; the caller fills in
+// the body.
+std::size_t Framed(TByteBuffer& out, std::size_t length) {
   out.fill(0);
-  std::size_t n = 0;
-  for (std::uint8_t b : kStart) out[n++] = b;
-  for (std::uint8_t b : body) out[n++] = b;
-  for (std::uint8_t b : kEnd) out[n++] = b;
-  return n;
+  std::copy(std::begin(kStart), std::end(kStart), out.begin());
+  std::copy(std::begin(kEnd), std::end(kEnd),
+            out.begin() + static_cast<std::ptrdiff_t>(length - kMarkerLength));
+  return length;
+}
+
+void PutInt16(TByteBuffer& out, std::size_t offset, std::int16_t value) {
+  const auto bits = static_cast<std::uint16_t>(value);
+  out[offset] = static_cast<std::uint8_t>(bits & 0xFF);
+  out[offset + 1] = static_cast<std::uint8_t>(bits >> 8);
+}
+
+std::int16_t ReadInt16(const TByteBuffer& frame, std::size_t offset) {
+  return static_cast<std::int16_t>(frame[offset] | (frame[offset + 1] << 8));
 }
 
 struct TMarks {
@@ -27,11 +39,11 @@ struct TMarks {
 // The last start marker among the first n bytes, and the last end marker after it.
 TMarks FindMarks(const TByteBuffer& rx, std::size_t n) {
   TMarks marks;
-  for (std::size_t i = 0; i + 4 <= n; ++i) {
-    if (std::memcmp(&rx[i], kEnd, 4) == 0) {
-      marks.end = i + 3;
+  for (std::size_t i = 0; i + kMarkerLength <= n; ++i) {
+    if (std::memcmp(&rx[i], kEnd, kMarkerLength) == 0) {
+      marks.end = i + kMarkerLength - 1;
       marks.haveEnd = true;
-    } else if (std::memcmp(&rx[i], kStart, 4) == 0) {
+    } else if (std::memcmp(&rx[i], kStart, kMarkerLength) == 0) {
       marks.start = i;
       marks.haveStart = true;
       marks.haveEnd = false;
@@ -74,27 +86,55 @@ bool DropNoise(TByteBuffer& rx, std::uint32_t& count) {
   return true;
 }
 
+TFrameContent DecodeFrame(const TByteBuffer& frame) {
+  TFrameContent content;
+  switch (frame[kTypeOffset]) {
+    case kModeFrameType:
+      content.kind = TFrameKind::Mode;
+      content.mode = static_cast<char>(frame[kModeOffset]);
+      break;
+    case kWorkFrameType:
+      content.kind = TFrameKind::WorkResult;
+      content.mode = static_cast<char>(frame[kWorkModeOffset]);
+      content.code = static_cast<char>(frame[kCodeOffset]);
+      content.u1 = ReadInt16(frame, kU1Offset);
+      content.u2 = ReadInt16(frame, kU2Offset);
+      break;
+    default:
+      break;
+  }
+  return content;
+}
+
 std::size_t BuildModeFrame(TByteBuffer& out, char mode) {
-  return PutFrame(out, {'M', Byte(mode)});
+  const std::size_t length = Framed(out, kShortFrameLength);
+  out[kTypeOffset] = Byte(kModeFrameType);
+  out[kModeOffset] = Byte(mode);
+  return length;
 }
 
 std::size_t BuildWorkFrame(TByteBuffer& out, std::int16_t u1, std::int16_t u2, char code,
                            char mode) {
-  const auto a = static_cast<std::uint16_t>(u1);
-  const auto b = static_cast<std::uint16_t>(u2);
-  return PutFrame(out, {'W', 0, static_cast<std::uint8_t>(a & 0xFF),
-                        static_cast<std::uint8_t>(a >> 8), static_cast<std::uint8_t>(b & 0xFF),
-                        static_cast<std::uint8_t>(b >> 8), Byte(code), Byte(mode)});
+  const std::size_t length = Framed(out, kLongFrameLength);
+  out[kTypeOffset] = Byte(kWorkFrameType);
+  PutInt16(out, kU1Offset, u1);
+  PutInt16(out, kU2Offset, u2);
+  out[kCodeOffset] = Byte(code);
+  out[kWorkModeOffset] = Byte(mode);
+  return length;
 }
 
 std::size_t BuildVersionFrame(TByteBuffer& out) {
-  return PutFrame(out, {'K', 'V', 'Z', '0', '3', '0', '0', '1'});
+  const std::size_t length = Framed(out, kLongFrameLength);
+  constexpr char kIdentity[kIdentityLength + 1] = "KVZ03001";
+  std::copy(kIdentity, kIdentity + kIdentityLength,
+            out.begin() + static_cast<std::ptrdiff_t>(kIdentityOffset));
+  return length;
 }
 
 std::size_t BuildReadyFrame(TByteBuffer& out) {
-  return PutFrame(out, {'1', 'e'});
-}
-
-std::int16_t ReadInt16(const TByteBuffer& frame, std::size_t offset) {
-  return static_cast<std::int16_t>(frame[offset] | (frame[offset + 1] << 8));
+  const std::size_t length = Framed(out, kShortFrameLength);
+  out[kTypeOffset] = Byte(kReadyFlag);
+  out[kModeOffset] = Byte(kModeExpert);
+  return length;
 }

@@ -187,7 +187,8 @@ bool TKVZDevice::Request(const std::string& command, std::uint32_t replyLength) 
 
 bool TKVZDevice::ReadVersion() {
   if (!Request("V", kLongFrameLength)) return false;
-  const std::string identity(Frame.begin() + 4, Frame.begin() + 12);
+  const auto identity = std::string(Frame.begin() + kIdentityOffset,
+                                    Frame.begin() + kIdentityOffset + kIdentityLength);
   if (identity.rfind("KVZ03", 0) != 0) return false;
   DeviceVersion = identity;
   return true;
@@ -195,28 +196,21 @@ bool TKVZDevice::ReadVersion() {
 
 bool TKVZDevice::RequestReady() {
   if (!Request("R", kShortFrameLength)) return false;
-  Mode.store(static_cast<char>(Frame[5]));
+  Mode.store(static_cast<char>(Frame[kModeOffset]));
   RaiseEvent(OnMode);
-  return Frame[4] == '1';
+  return Frame[kTypeOffset] == kReadyFlag;
 }
 
 void TKVZDevice::DispatchFrame() {
-  switch (Frame[4]) {
-    case 'M':
-      Mode.store(static_cast<char>(Frame[5]));
-      RaiseEvent(OnMode);
-      break;
-    case 'W':
-      Mode.store(static_cast<char>(Frame[11]));
-      RaiseEvent(OnMode);
-      ResultCode.store(static_cast<char>(Frame[10]));
-      U1.store(ReadInt16(Frame, 6));
-      U2.store(ReadInt16(Frame, 8));
-      RaiseEvent(OnWorkResult);
-      break;
-    default:
-      break;
-  }
+  const TFrameContent content = DecodeFrame(Frame);
+  if (content.kind == TFrameKind::Other) return;
+  Mode.store(content.mode);
+  RaiseEvent(OnMode);
+  if (content.kind != TFrameKind::WorkResult) return;
+  ResultCode.store(content.code);
+  U1.store(content.u1);
+  U2.store(content.u2);
+  RaiseEvent(OnWorkResult);
 }
 
 template <typename Build>

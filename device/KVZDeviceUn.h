@@ -55,7 +55,7 @@ class TKVZDevice : public TDeviceObject {
   std::atomic<char> ResultCode{0};
   std::atomic<std::int16_t> U1{0};
   std::atomic<std::int16_t> U2{0};
-  const TResultNames ResultNames;
+  const TResultNames ResultNames{};
   std::string DeviceVersion;
 
  protected:

@@ -1,61 +1,72 @@
 #include "ResultNames.h"
 
-#include "Platform.h"
+#include <iterator>
+#include <stdexcept>
 
 namespace {
 
-// Folds one Windows-1251 letter to lower case through its Unicode code point: ASCII capitals and
-// the Cyrillic capitals (Ё..Я and the Ukrainian and Belarusian letters of the code page).
-char32_t LowerCodePoint(char code) {
-  const std::string utf8 = Cp1251ToUtf8(std::string(1, code));
-  char32_t cp = 0;
-  const auto b = [&](std::size_t i) { return static_cast<unsigned char>(utf8[i]); };
-  if (utf8.size() == 1) {
-    cp = b(0);
-  } else if (utf8.size() == 2) {
-    cp = ((b(0) & 0x1Fu) << 6) | (b(1) & 0x3Fu);
-  } else if (utf8.size() == 3) {
-    cp = ((b(0) & 0x0Fu) << 12) | ((b(1) & 0x3Fu) << 6) | (b(2) & 0x3Fu);
-  }
-  if (cp >= U'A' && cp <= U'Z') return cp + 0x20;
-  if (cp >= 0x410 && cp <= 0x42F) return cp + 0x20;
-  if (cp >= 0x400 && cp <= 0x40F) return cp + 0x50;
-  if (cp == 0x490) return 0x491;
-  return cp;
+struct TEntry {
+  char code;
+  const char* name;  // the code as UTF-8
+  const char* description;
+};
+
+constexpr TEntry kEntries[] = {{'0', "0", "сплав не опознан"},
+                               {'1', "1", "Золото 375 пробы (9kt)"},
+                               {'2', "2", "Золото 585 пробы (14kt, не стандарт)"},
+                               {'3', "3", "Золото 585 пробы (14kt, стандарт)"},
+                               {'4', "4", "Золото 750 пробы (18kt)"},
+                               {'5', "5", "Золото 958 пробы (23kt)"},
+                               {'6', "6", "Золото 999 пробы (24kt)"},
+                               {'7', "7", "Серебро до 800 пробы"},
+                               {'8', "8", "Серебро 800 пробы и более"},
+                               {'9', "9", "Палладий"},
+                               {':', ":", "Белое золото"},
+                               {';', ";", "Платина и сплавы"},
+                               {'\xFE', "ю", "повторите тест"},
+                               {'\xFF', "я", "не драгметалл"}};
+
+constexpr int kCount = static_cast<int>(std::size(kEntries));
+
+// Lower case of a Windows-1251 byte for the ASCII and the Russian capitals. The code page's other
+// Cyrillic capitals are left as they are: their small letters are no code, so folding them could
+// change no lookup.
+unsigned char FoldCode(char code) {
+  const auto c = static_cast<unsigned char>(code);
+  if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDF))
+    return static_cast<unsigned char>(c + 0x20);
+  return c;
 }
 
 }  // namespace
 
-TResultNames::TResultNames()
-    : entries_{{'0', "сплав не опознан"},
-               {'1', "Золото 375 пробы (9kt)"},
-               {'2', "Золото 585 пробы (14kt, не стандарт)"},
-               {'3', "Золото 585 пробы (14kt, стандарт)"},
-               {'4', "Золото 750 пробы (18kt)"},
-               {'5', "Золото 958 пробы (23kt)"},
-               {'6', "Золото 999 пробы (24kt)"},
-               {'7', "Серебро до 800 пробы"},
-               {'8', "Серебро 800 пробы и более"},
-               {'9', "Палладий"},
-               {':', "Белое золото"},
-               {';', "Платина и сплавы"},
-               {'\xFE', "повторите тест"},
-               {'\xFF', "не драгметалл"}} {}
+int TResultNames::Count() const {
+  return kCount;
+}
 
 std::string TResultNames::Entry(int position) const {
-  const TEntry& e = entries_.at(static_cast<std::size_t>(position));
-  return Cp1251ToUtf8(std::string(1, e.code)) + "=" + e.description;
+  if (position < 0 || position >= kCount) throw std::out_of_range("no result at this position");
+  const TEntry& e = kEntries[position];
+  return std::string(e.name) + "=" + e.description;
+}
+
+char TResultNames::Code(int position) const {
+  return position >= 0 && position < kCount ? kEntries[position].code : '\0';
 }
 
 int TResultNames::IndexOfName(char code) const {
-  const char32_t wanted = LowerCodePoint(code);
-  for (std::size_t i = 0; i < entries_.size(); ++i) {
-    if (LowerCodePoint(entries_[i].code) == wanted) return static_cast<int>(i);
+  const unsigned char wanted = FoldCode(code);
+  for (int i = 0; i < kCount; ++i) {
+    if (FoldCode(kEntries[i].code) == wanted) return i;
   }
   return -1;
 }
 
 std::string TResultNames::Value(char code) const {
   const int i = IndexOfName(code);
-  return i < 0 ? std::string() : entries_[static_cast<std::size_t>(i)].description;
+  return i < 0 ? std::string() : kEntries[i].description;
+}
+
+int MaterialIndex(int resultIndex) {
+  return resultIndex > 1 ? resultIndex - 1 : resultIndex;
 }

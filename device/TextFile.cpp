@@ -36,30 +36,31 @@ std::string ReadBytes(const std::string& fileName, std::size_t limit) {
   return bytes;
 }
 
-std::vector<std::string> SplitLines(const std::string& bytes) {
+// text is already UTF-8: decoding the whole file at once leaves its line ends as they were.
+std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;
   std::size_t start = 0;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (bytes[i] != '\r' && bytes[i] != '\n') continue;
-    lines.push_back(Cp1251ToUtf8(std::string_view(bytes).substr(start, i - start)));
-    if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r' && text[i] != '\n') continue;
+    lines.push_back(text.substr(start, i - start));
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
     start = i + 1;
   }
-  if (start < bytes.size()) lines.push_back(Cp1251ToUtf8(std::string_view(bytes).substr(start)));
+  if (start < text.size()) lines.push_back(text.substr(start));
   return lines;
 }
 
 }  // namespace
 
 std::vector<std::string> ReadTextLines(const std::string& fileName) {
-  return SplitLines(ReadBytes(fileName, std::string().max_size()));
+  return SplitLines(Cp1251ToUtf8(ReadBytes(fileName, std::string().max_size())));
 }
 
 std::optional<std::vector<std::string>> ReadShortTextLines(const std::string& fileName,
                                                            std::size_t maxBytes) {
   const std::string bytes = ReadBytes(fileName, maxBytes);
   if (bytes.size() > maxBytes) return std::nullopt;
-  return SplitLines(bytes);
+  return SplitLines(Cp1251ToUtf8(bytes));
 }
 
 void WriteTextLines(const std::string& fileName, const std::vector<std::string>& lines) {

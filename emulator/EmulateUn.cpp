@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "Frames.h"
 #include "KVZDeviceUn.h"
 
 namespace {
@@ -41,13 +42,6 @@ const TRange kRanges[] = {{1771, 2000, 1201, 2000}, {300, 559, 200, 334},  {560,
                           {920, 1200, 691, 850},    {0, 450, -75, -1},     {0, 450, 0, 50},
                           {450, 599, 250, 359},     {600, 1149, 360, 899}, {1150, 1700, 900, 1200}};
 
-char CodeOf(int item) {
-  if (item < 0) return 0;
-  if (item == 12) return '\xfe';
-  if (item == 13) return '\xff';
-  return static_cast<char>('0' + item);
-}
-
 std::int16_t LowWord(const QString& text) {
   bool ok = false;
   const int value = text.trimmed().toInt(&ok);
@@ -71,25 +65,26 @@ TEmulateForm::TEmulateForm(QWidget* mainWindow, TKVZDevice& device)
 
   GroupBox1 = new QGroupBox(" Set Mode ", this);
   GroupBox1->setGeometry(8, 4, 260, 196);
-  const auto modeButton = [this](const char* caption, const char* mode, QRect place) {
+  // Each mode button carries its mode character as its hint.
+  const auto modeButton = [this](const char* caption, char mode, QRect place) {
     auto* button = new QPushButton(QString::fromUtf8(caption), GroupBox1);
-    button->setToolTip(mode);
+    button->setToolTip(QString(QLatin1Char(mode)));
     button->setGeometry(place);
     connect(button, &QPushButton::clicked, this, [this, button] { CModeButtonClick(button); });
     return button;
   };
-  CModeButton = modeButton("Коррекция зонда", "c", {8, 20, 118, 25});
-  RModeButton = modeButton("Коррекция завершена", "r", {132, 20, 120, 25});
+  CModeButton = modeButton("Коррекция зонда", kModeCheck, {8, 20, 118, 25});
+  RModeButton = modeButton("Коррекция завершена", kModeReady, {132, 20, 120, 25});
   ProgressBar1 = new QProgressBar(GroupBox1);
   ProgressBar1->setGeometry(8, 50, 244, 12);
   ProgressBar1->setRange(0, 100);
   ProgressBar1->setTextVisible(false);
-  EModeButton = modeButton("Режим \"Экспертный\"", "e", {8, 70, 244, 25});
-  YModeButton = modeButton("Режим \"Ювелирный - желтый сплав\"", "y", {8, 100, 244, 25});
-  WModeButton = modeButton("Режим \"Ювелирный - белый сплав\"", "w", {8, 130, 244, 25});
-  Button2 = modeButton("Отключение зонда", "p", {8, 160, 118, 25});
+  EModeButton = modeButton("Режим \"Экспертный\"", kModeExpert, {8, 70, 244, 25});
+  YModeButton = modeButton("Режим \"Ювелирный - желтый сплав\"", kModeYellow, {8, 100, 244, 25});
+  WModeButton = modeButton("Режим \"Ювелирный - белый сплав\"", kModeWhite, {8, 130, 244, 25});
+  Button2 = modeButton("Отключение зонда", kModeNoProbe, {8, 160, 118, 25});
   Button1 = new QPushButton("Отключение питания", this);
-  Button1->setToolTip("f");
+  Button1->setToolTip(QString(QLatin1Char(kModePowerOff)));
   Button1->setGeometry(8 + 132, 4 + 160, 120, 25);
   Button1->raise();
   connect(Button1, &QPushButton::clicked, this, [this] { CModeButtonClick(Button1); });
@@ -144,11 +139,11 @@ void TEmulateForm::CModeButtonClick(QPushButton* button) {
 void TEmulateForm::WorkResultButtonClick() {
   const std::int16_t u1 = LowWord(U1Edit->text());
   const std::int16_t u2 = LowWord(U2Edit->text());
-  const char code = CodeOf(ResCB->currentIndex());
-  device_.PutModeFrame('s');
+  const char code = device_.ResultNames.Code(ResCB->currentIndex());
+  device_.PutModeFrame(kModeMeasuring);
   Animate();
   if (ErrCB->isChecked())
-    device_.PutModeFrame('x');
+    device_.PutModeFrame(kModeError);
   else
     device_.PutWorkFrame(u1, u2, code, CurrentModeButton->toolTip().at(0).toLatin1());
   ResCBSelect();

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "ReportPreview.h"
+#include "ResultNames.h"
 
 namespace {
 
@@ -94,8 +95,7 @@ std::int64_t TPrintForm::ProtocolNumber(const QDateTime& now) {
 }
 
 bool TPrintForm::Matches(int resultIndex, int materialIndex) {
-  const int m = resultIndex > 1 ? resultIndex - 1 : resultIndex;
-  return m == materialIndex;
+  return MaterialIndex(resultIndex) == materialIndex;
 }
 
 void TPrintForm::FillAndPreview(int resultIndex, const TProtocolEntry& entry) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 #include "Frames.h"
 #include "ResultNames.h"
@@ -80,23 +81,46 @@ TEST(ExtractFrameTest, FrameSplitAcrossReadsIsDeliveredOnceComplete) {
     count = static_cast<std::uint32_t>(work.size());
     ASSERT_TRUE(ExtractFrame(rx, count, frame)) << split;
     EXPECT_EQ(Bytes(frame, 16), work);
-    EXPECT_EQ(ReadInt16(frame, 6), 500);
-    EXPECT_EQ(ReadInt16(frame, 8), -200);
+    EXPECT_EQ(DecodeFrame(frame).u1, 500);
+    EXPECT_EQ(DecodeFrame(frame).u2, -200);
     EXPECT_EQ(count, 0u);
   }
 }
 
-TEST(FrameBuilderTest, BuildsFramesAsTheDetectorSendsThem) {
-  TByteBuffer out{};
-  out.fill(0x55);
-  EXPECT_EQ(Bytes(out, BuildModeFrame(out, 'e')), "[$%]Me{#&}");
-  EXPECT_EQ(out[10], 0);
-  EXPECT_EQ(Bytes(out, BuildWorkFrame(out, 500, -200, '\xff', 'y')),
-            std::string("[$%]W\0\xf4\x01\x38\xff\xffy{#&}", 16));
-  EXPECT_EQ(Bytes(out, BuildWorkFrame(out, -32768, 32767, '0', 'e')),
-            std::string("[$%]W\0\x00\x80\xff\x7f\x30\x65{#&}", 16));
-  EXPECT_EQ(Bytes(out, BuildVersionFrame(out)), "[$%]KVZ03001{#&}");
-  EXPECT_EQ(Bytes(out, BuildReadyFrame(out)), "[$%]1e{#&}");
+TEST(WireTest, BuildsAndReadsFramesAsTheDetectorSendsThem) {
+  using namespace std::placeholders;
+  const struct {
+    const char* name;
+    std::function<std::size_t(TByteBuffer&)> build;  // empty for a frame the program never builds
+    std::string wire;
+    TFrameContent content;
+  } cases[] = {
+      {"Mode", std::bind(BuildModeFrame, _1, 'e'), "[$%]Me{#&}", {TFrameKind::Mode, 'e'}},
+      {"ModeOutsideTheTable", {}, "[$%]Mz{#&}", {TFrameKind::Mode, 'z'}},
+      {"WorkResult",
+       std::bind(BuildWorkFrame, _1, 500, -200, '\xff', 'y'),
+       std::string("[$%]W\0\xf4\x01\x38\xff\xffy{#&}", 16),
+       {TFrameKind::WorkResult, 'y', '\xff', 500, -200}},
+      {"WorkResultAtTheLimits",
+       std::bind(BuildWorkFrame, _1, -32768, 32767, '0', 'e'),
+       std::string("[$%]W\0\x00\x80\xff\x7f\x30\x65{#&}", 16),
+       {TFrameKind::WorkResult, 'e', '0', -32768, 32767}},
+      {"IdentityReply", BuildVersionFrame, "[$%]KVZ03001{#&}", {}},
+      {"ReadinessReply", BuildReadyFrame, "[$%]1e{#&}", {}},
+      {"UnknownType", {}, "[$%]Qe{#&}", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TByteBuffer frame{};
+    frame.fill(0x55);
+    if (c.build) {
+      EXPECT_EQ(Bytes(frame, c.build(frame)), c.wire);
+      for (std::size_t i = c.wire.size(); i < kBufferSize; ++i) ASSERT_EQ(frame[i], 0) << i;
+    } else {
+      std::memcpy(frame.data(), c.wire.data(), c.wire.size());
+    }
+    EXPECT_EQ(DecodeFrame(frame), c.content);
+  }
 }
 
 TEST(ResultNamesTest, TableLookupsByCodeByte) {
@@ -114,6 +138,7 @@ TEST(ResultNamesTest, TableLookupsByCodeByte) {
       {'\xfe', 12, "повторите тест"},
       {'\xff', 13, "не драгметалл"},
       {'\xdf', 13, "не драгметалл"},  // capital Я: names are compared without regard to case
+      {'\xde', 12, "повторите тест"},
       {'<', -1, ""},
       {'\0', -1, ""},
       {'A', -1, ""},
@@ -124,6 +149,9 @@ TEST(ResultNamesTest, TableLookupsByCodeByte) {
   }
   EXPECT_EQ(names.Entry(0), "0=сплав не опознан");
   EXPECT_EQ(names.Entry(13), "я=не драгметалл");
+  EXPECT_EQ(names.Code(13), '\xff');
+  EXPECT_EQ(names.Code(14), '\0');
+  EXPECT_EQ(names.Code(-1), '\0');
 }
 
 }  // namespace
