@@ -5,9 +5,11 @@ set -euo pipefail
 
 packages=(
   # build
-  cmake ninja-build g++ clang clang-format pkg-config
+  cmake ninja-build g++ clang clang-format clang-tidy pkg-config
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
+  # line coverage
+  gcovr
   # sanitizers and libFuzzer runtimes for clang
   libclang-rt-14-dev
   # the program
