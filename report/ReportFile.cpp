@@ -1,4 +1,4 @@
-#include "ReportFile.h"
+#include "report/ReportFile.h"
 
 #include <QDir>
 #include <map>
@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "TextFile.h"
+#include "base/TextFile.h"
+#include "report/ReportError.h"
 
 namespace {
 
@@ -56,13 +57,23 @@ void SaveReport(const TReportPage& page, const QString& fileName) {
   for (const TReportField& field : page.fields)
     if (!field.name.isEmpty())
       lines.push_back((kFieldPrefix + field.name + '=' + Escape(field.text)).toStdString());
-  WriteTextLines(fileName.toStdString(), lines);
+  try {
+    WriteTextLines(fileName.toStdString(), lines);
+  } catch (const TFileError& e) {
+    throw TReportError(e.what());
+  }
 }
 
 void LoadReport(TReportPage& page, const QString& fileName) {
-  const std::vector<std::string> lines = ReadTextLines(fileName.toStdString());
+  std::vector<std::string> lines;
+  try {
+    lines = ReadTextLines(fileName.toStdString());
+  } catch (const TFileError& e) {
+    throw TReportError(e.what());
+  }
   if (lines.empty() || QString::fromStdString(lines.front()) != kHeader)
-    throw TFileError("Файл \"" + Shown(fileName) + "\" не является сохраненным протоколом KVZ-03");
+    throw TReportError("Файл \"" + Shown(fileName) +
+                       "\" не является сохраненным протоколом KVZ-03");
 
   std::optional<QString> title;
   std::map<QString, QString> texts;
@@ -71,8 +82,8 @@ void LoadReport(TReportPage& page, const QString& fileName) {
     if (line.trimmed().isEmpty()) continue;
     const qsizetype equals = line.indexOf('=');
     if (equals < 0)
-      throw TFileError("Файл \"" + Shown(fileName) + "\" поврежден: строка " +
-                       std::to_string(i + 1) + " не имеет вида \"имя=значение\"");
+      throw TReportError("Файл \"" + Shown(fileName) + "\" поврежден: строка " +
+                         std::to_string(i + 1) + " не имеет вида \"имя=значение\"");
     const QString key = line.left(equals);
     const QString value = Unescape(line.mid(equals + 1));
     if (key == kTitleKey)

@@ -1,11 +1,11 @@
-#include "GuiHarness.h"
+#include "tests/gui/GuiHarness.h"
 
 #include <QLabel>
 #include <QTimer>
 #include <filesystem>
 #include <thread>
 
-#include "DirUn.h"
+#include "device/DirUn.h"
 
 GuiHarness::GuiHarness(const std::vector<std::string>& systemPorts) {
   for (const std::string& name : systemPorts)

@@ -11,17 +11,17 @@
 #include <string>
 #include <vector>
 
-#include "AboutUn.h"
-#include "EmulateUn.h"
-#include "FakeClock.h"
-#include "MainUn.h"
-#include "MsgBox.h"
-#include "PrintFormUn.h"
-#include "PrintProtocolUn.h"
-#include "QtGuiLink.h"
-#include "SetupUn.h"
-#include "SimProcess.h"
-#include "TempDir.h"
+#include "app/MainUn.h"
+#include "app/QtGuiLink.h"
+#include "dialogs/AboutUn.h"
+#include "dialogs/SetupUn.h"
+#include "emulator/EmulateUn.h"
+#include "protocol/PrintFormUn.h"
+#include "protocol/PrintProtocolUn.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/SimProcess.h"
+#include "tests/support/TempDir.h"
+#include "ui/MsgBox.h"
 
 // The program's windows wired as at start-up, in a folder of their own, with the system's port
 // list read from a fake sysfs tree and port names bound to simulated detectors. Message boxes are
