@@ -30,7 +30,7 @@ cmake -S "$root" -B "$cross" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_FIND_ROOT_PATH="$qt" -DCMAKE_PREFIX_PATH="$qt" \
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
   -DKVZ_ICON_RENDERER="$native/tools/icons/kvz03-icons" \
-  -DKVZ_BUILD_TESTS=OFF -DKVZ_BUILD_BENCH=OFF >"$work/configure.log" ||
+  -DKVZ_BUILD_TESTS=ON -DKVZ_BUILD_BENCH=OFF >"$work/configure.log" ||
   { cat "$work/configure.log"; exit 1; }
 cmake --build "$cross" --target KVZApp
 exe=$cross/KVZApp.exe
