@@ -27,6 +27,7 @@ links=()
 declare -A sim_stdin
 idle_pid=
 idle_fd=
+pdftotext_fd=
 server_started=0
 
 # shellcheck disable=SC2317  # runs from the EXIT trap
@@ -39,6 +40,8 @@ cleanup() {
   fi
   # The server of this prefix was started here; ending it ends whatever Wine process is left.
   if [ "$server_started" -eq 1 ]; then wineserver -k 2>/dev/null || true; fi
+  # Without a writer the pdftotext relay reads the end of its pipe and stops.
+  if [ -n "$pdftotext_fd" ]; then exec {pdftotext_fd}>&-; fi
   local pid
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${pids[@]}" $idle_pid; do wait "$pid" 2>/dev/null || true; done
