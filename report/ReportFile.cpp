@@ -56,11 +56,12 @@ void SaveReport(const TReportPage& page, const QString& fileName) {
   for (const TReportField& field : page.fields)
     if (!field.name.isEmpty())
       lines.push_back((kFieldPrefix + field.name + '=' + Escape(field.text)).toStdString());
-  WriteTextLines(fileName.toStdString(), lines);
+  // The name goes on as the system writes it, so that a failure's message shows it that way too.
+  WriteTextLines(Shown(fileName), lines);
 }
 
 void LoadReport(TReportPage& page, const QString& fileName) {
-  const std::vector<std::string> lines = ReadTextLines(fileName.toStdString());
+  const std::vector<std::string> lines = ReadTextLines(Shown(fileName));
   if (lines.empty() || QString::fromStdString(lines.front()) != kHeader)
     throw TFileError("Файл \"" + Shown(fileName) + "\" не является сохраненным протоколом KVZ-03");
 

@@ -14,6 +14,7 @@
 #include "AboutUn.h"
 #include "EmulateUn.h"
 #include "FakeClock.h"
+#include "FakePortList.h"
 #include "MainUn.h"
 #include "MsgBox.h"
 #include "PrintFormUn.h"
@@ -24,8 +25,8 @@
 #include "TempDir.h"
 
 // The program's windows wired as at start-up, in a folder of their own, with the system's port
-// list read from a fake sysfs tree and port names bound to simulated detectors. Message boxes are
-// recorded instead of shown; every status-line text the connect command paints is recorded too.
+// list read from one of the test's own and port names bound to simulated detectors. Message boxes
+// are recorded instead of shown; every status-line text the connect command paints is recorded too.
 class GuiHarness : public TQtGuiLink {
  public:
   explicit GuiHarness(const std::vector<std::string>& systemPorts = {});
@@ -65,6 +66,6 @@ class GuiHarness : public TQtGuiLink {
   std::unique_ptr<TAboutForm> aboutForm;
 
  private:
-  TempDir sysfs_;
+  FakePortList systemPorts_;
   std::map<std::string, SimProcess*> ports_;
 };
