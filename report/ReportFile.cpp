@@ -57,8 +57,9 @@ void SaveReport(const TReportPage& page, const QString& fileName) {
   for (const TReportField& field : page.fields)
     if (!field.name.isEmpty())
       lines.push_back((kFieldPrefix + field.name + '=' + Escape(field.text)).toStdString());
+  // The name goes on as the system writes it, so that a failure's message shows it that way too.
   try {
-    WriteTextLines(fileName.toStdString(), lines);
+    WriteTextLines(Shown(fileName), lines);
   } catch (const TFileError& e) {
     throw TReportError(e.what());
   }
@@ -67,7 +68,7 @@ void SaveReport(const TReportPage& page, const QString& fileName) {
 void LoadReport(TReportPage& page, const QString& fileName) {
   std::vector<std::string> lines;
   try {
-    lines = ReadTextLines(fileName.toStdString());
+    lines = ReadTextLines(Shown(fileName));
   } catch (const TFileError& e) {
     throw TReportError(e.what());
   }

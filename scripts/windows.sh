@@ -21,8 +21,7 @@ qt=$(bash "$root/scripts/qt-windows.sh" | tail -n1)
 step "Qt for Windows: $qt"
 
 step "native picture renderer in $native"
-[ -f "$native/CMakeCache.txt" ] || cmake -S "$root" -B "$native" -G Ninja >/dev/null
-cmake --build "$native" --target kvz03-icons
+bash "$root/scripts/native-tools.sh" "$native" kvz03-icons
 
 step "cross build in $cross"
 work=$(mktemp -d /tmp/kvz03-windows.XXXXXX)

@@ -75,11 +75,8 @@ wait_for() {
 gone() { ! test -e "$1"; }
 
 sim=$native/kvz03-sim
-if [ ! -x "$sim" ]; then
-  step "building kvz03-sim in $native"
-  [ -f "$native/CMakeCache.txt" ] || cmake -S "$root" -B "$native" -G Ninja >/dev/null
-  cmake --build "$native" --target kvz03-sim
-fi
+step "kvz03-sim in $native"
+bash "$root/scripts/native-tools.sh" "$native" kvz03-sim
 
 step "virtual screen"
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &

@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
-# The Windows device link under Wine: cross-builds the device tests with mingw-w64 into
-# build-mingw/, maps four COM ports to simulated detectors on Linux pseudo-terminals, and runs
-# ctest there. Exits with ctest's status.
+# The Windows program and all its tests under Wine: cross-builds everything into build-windows/
+# (scripts/windows.sh, the same build the executable comes from), maps COM ports to simulated
+# detectors on Linux pseudo-terminals, and runs ctest there with Qt's offscreen platform. Exits
+# with ctest's status.
 #
-#   scripts/wine-tests.sh [native-build-dir]     (default: build/)
+#   scripts/wine-tests.sh [native-build-dir [ctest options...]]     (default: build/)
 #
-# The simulator is a Linux program from the native build; it is built there when missing. Only
-# the COM ports made here (COM21..COM24) are ever opened: Wine maps the machine's own serial
-# ports, the console among them, to other COM names that the tests never touch.
+# The simulator is a Linux program from the native build; it is brought up to date there. Only
+# the COM ports made here (COM21..COM24, COM31..COM33) are ever opened: Wine maps the machine's
+# own serial ports, the console among them, to other COM names that the tests never touch.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 native=$(realpath -m "${1:-$root/build}")
-cross=$root/build-mingw
+shift $(($# > 0))
+cross=$root/build-windows
 
 export WINEPREFIX=${KVZ_WINEPREFIX:-/tmp/kvz03-wine}
 export WINEDEBUG=-all
@@ -25,6 +27,7 @@ links=()
 declare -A sim_stdin
 idle_pid=
 idle_fd=
+pdftotext_fd=
 server_started=0
 
 # shellcheck disable=SC2317  # runs from the EXIT trap
@@ -37,6 +40,8 @@ cleanup() {
   fi
   # The server of this prefix was started here; ending it ends whatever Wine process is left.
   if [ "$server_started" -eq 1 ]; then wineserver -k 2>/dev/null || true; fi
+  # Without a writer the pdftotext relay reads the end of its pipe and stops.
+  if [ -n "$pdftotext_fd" ]; then exec {pdftotext_fd}>&-; fi
   local pid
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${pids[@]}" $idle_pid; do wait "$pid" 2>/dev/null || true; done
@@ -50,17 +55,12 @@ step() { printf '== %s\n' "$*"; }
 
 # --- the simulator, from the native build -----------------------------------------------------
 sim=$native/kvz03-sim
-if [ ! -x "$sim" ]; then
-  step "building kvz03-sim in $native"
-  [ -f "$native/CMakeCache.txt" ] || cmake -S "$root" -B "$native" -G Ninja >/dev/null
-  cmake --build "$native" --target kvz03-sim
-fi
+step "kvz03-sim in $native"
+bash "$root/scripts/native-tools.sh" "$native" kvz03-sim
 
 # --- the cross build --------------------------------------------------------------------------
-step "cross build in $cross"
-cmake -S "$root" -B "$cross" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
-  -DKVZ_DEVICE_ONLY=ON -DKVZ_BUILD_BENCH=OFF >"$work/configure.log" ||
-  { cat "$work/configure.log"; exit 1; }
+bash "$root/scripts/windows.sh" "$native"
+step "the tests for Windows in $cross"
 cmake --build "$cross"
 
 # --- Wine -------------------------------------------------------------------------------------
@@ -85,7 +85,8 @@ wine cmd /c exit >/dev/null 2>&1
 
 # --- simulated detectors on COM ports ----------------------------------------------------------
 # start_sim COM VARIABLE [sim options...]: the detector's pty becomes COM (a dosdevices link the
-# simulator keeps), VARIABLE names it for the tests, and the simulator's stdin stays with us.
+# simulator keeps), VARIABLE (if not empty) names it for the tests, and the simulator's stdin
+# stays open here, so that the tests' own writes into it never end it.
 start_sim() {
   local com=$1 variable=$2
   shift 2
@@ -107,7 +108,7 @@ start_sim() {
     cat "$work/$com.err" >&2
     exit 1
   fi
-  export "$variable=$com"
+  if [ -n "$variable" ]; then export "$variable=$com"; fi
   echo "$com -> $(head -n1 "$work/$com.out")"
 }
 
@@ -133,9 +134,26 @@ start_sim COM23 KVZ_WINE_DEMO_PORT --demo --demo-interval 100
 # The tests unplug and replug this one themselves, writing commands into its stdin pipe.
 start_sim COM24 KVZ_WINE_UNPLUG_PORT
 export KVZ_WINE_UNPLUG_CONTROL="Z:${work//\//\\}\\COM24.in"
+# The window tests borrow these one at a time and set each up as they need it.
+pool=(COM31 COM32 COM33)
+for com in "${pool[@]}"; do start_sim "$com" ""; done
+export KVZ_WINE_SIM_POOL="${pool[*]}"
+export KVZ_WINE_SIM_DIR="Z:${work//\//\\}"
+
+# pdftotext for the report tests, which cannot read a Linux program's output under Wine: each
+# line in the pipe names a PDF, and its words come back beside it as NAME.bbox, renamed into
+# place once whole (empty when pdftotext failed, which it explains on stderr here).
+mkfifo "$work/pdftotext.in"
+while IFS= read -r pdf; do
+  pdftotext -bbox -l 1 "$pdf" "$pdf.part" || : >"$pdf.part"
+  mv "$pdf.part" "$pdf.bbox"
+done <"$work/pdftotext.in" &
+pids+=($!)
+exec {pdftotext_fd}>"$work/pdftotext.in"
+export KVZ_WINE_PDFTOTEXT="Z:${work//\//\\}\\pdftotext.in"
 
 # --- the tests --------------------------------------------------------------------------------
 step "ctest under Wine"
 status=0
-(cd "$cross" && ctest --output-on-failure --timeout 60) || status=$?
+(cd "$cross" && ctest --output-on-failure --no-tests=error --timeout 60 "$@") || status=$?
 exit "$status"

@@ -8,12 +8,12 @@
 #include <memory>
 #include <stdexcept>
 
+#include "SimProcess.h"
 #include "base/TextFile.h"
 #include "device/DirUn.h"
 #include "device/KVZDeviceUn.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeGui.h"
-#include "tests/support/SimProcess.h"
 #include "tests/support/TempDir.h"
 
 namespace {

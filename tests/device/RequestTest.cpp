@@ -3,10 +3,10 @@
 #include <chrono>
 #include <thread>
 
+#include "SimProcess.h"
 #include "device/DirUn.h"
 #include "device/KVZDeviceUn.h"
 #include "tests/support/FakeGui.h"
-#include "tests/support/SimProcess.h"
 #include "tests/support/TempDir.h"
 
 namespace {

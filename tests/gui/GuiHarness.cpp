@@ -2,14 +2,11 @@
 
 #include <QLabel>
 #include <QTimer>
-#include <filesystem>
 #include <thread>
 
 #include "device/DirUn.h"
 
-GuiHarness::GuiHarness(const std::vector<std::string>& systemPorts) {
-  for (const std::string& name : systemPorts)
-    std::filesystem::create_directories(sysfs_.File("class/tty/" + name + "/device"));
+GuiHarness::GuiHarness(const std::vector<std::string>& systemPorts) : systemPorts_(systemPorts) {
   InstallGuiLink(this);
   MsgBox::SetHook([this](const MsgBox::TBox& box) {
     boxes.push_back(box);
@@ -47,7 +44,7 @@ void GuiHarness::Start() {
     WorkDir = dir.Path();
     return true;
   });
-  setupForm = std::make_unique<TSetupForm>(mainForm.get(), sysfs_.Path(),
+  setupForm = std::make_unique<TSetupForm>(mainForm.get(), systemPorts_.Source(),
                                            [this] { printProtocolForm->DeleteHistory(); });
   emulateForm = std::make_unique<TEmulateForm>(mainForm.get(), mainForm->Device());
   printForm = std::make_unique<TPrintForm>([this] { return now; },

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "SimProcess.h"
 #include "app/MainUn.h"
 #include "app/QtGuiLink.h"
 #include "dialogs/AboutUn.h"
@@ -18,14 +19,14 @@
 #include "emulator/EmulateUn.h"
 #include "protocol/PrintFormUn.h"
 #include "protocol/PrintProtocolUn.h"
+#include "tests/gui/FakePortList.h"
 #include "tests/support/FakeClock.h"
-#include "tests/support/SimProcess.h"
 #include "tests/support/TempDir.h"
 #include "ui/MsgBox.h"
 
 // The program's windows wired as at start-up, in a folder of their own, with the system's port
-// list read from a fake sysfs tree and port names bound to simulated detectors. Message boxes are
-// recorded instead of shown; every status-line text the connect command paints is recorded too.
+// list read from one of the test's own and port names bound to simulated detectors. Message boxes
+// are recorded instead of shown; every status-line text the connect command paints is recorded too.
 class GuiHarness : public TQtGuiLink {
  public:
   explicit GuiHarness(const std::vector<std::string>& systemPorts = {});
@@ -65,6 +66,6 @@ class GuiHarness : public TQtGuiLink {
   std::unique_ptr<TAboutForm> aboutForm;
 
  private:
-  TempDir sysfs_;
+  FakePortList systemPorts_;
   std::map<std::string, SimProcess*> ports_;
 };

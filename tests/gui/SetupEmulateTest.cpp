@@ -163,12 +163,12 @@ void SetupEmulateTest::closeLeavesTheRecordAlone() {
 }
 
 void SetupEmulateTest::portListIsReadAtEveryOpening() {
-  TempDir sysfs;
+  FakePortList ports({});
   GuiHarness gui;
   gui.StartIdle();
-  TSetupForm form(gui.mainForm.get(), sysfs.Path(), [] {});
+  TSetupForm form(gui.mainForm.get(), ports.Source(), [] {});
   QVERIFY(form.GetPortNames().empty());
-  std::filesystem::create_directories(sysfs.File("class/tty/ttyUSB0/device"));
+  ports.Add("ttyUSB0");
   QCOMPARE(form.GetPortNames(), TStringList{"ttyUSB0"});
 }
 

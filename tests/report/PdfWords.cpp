@@ -1,6 +1,5 @@
 #include "tests/report/PdfWords.h"
 
-#include <QProcess>
 #include <QXmlStreamReader>
 
 namespace {
@@ -8,10 +7,7 @@ constexpr double kMmPerPoint = 25.4 / 72;
 }
 
 std::map<QString, QRectF> PdfWords(const QString& pdfFile) {
-  QProcess process;
-  process.start("pdftotext", {"-bbox", "-l", "1", pdfFile, "-"});
-  if (!process.waitForFinished(-1) || process.exitCode() != 0) return {};
-  QXmlStreamReader xml(process.readAllStandardOutput());
+  QXmlStreamReader xml(PdfBoxes(pdfFile));
   std::map<QString, QRectF> words;
   while (!xml.atEnd()) {
     if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != QLatin1String("word"))

@@ -1,9 +1,15 @@
 #include "tests/support/TestRegistryKeyWin32.h"
 
+#include <atomic>
 #include <stdexcept>
 
+namespace {
+std::atomic<int> keysMade{0};
+}
+
 TestRegistryKey::TestRegistryKey()
-    : source_("SOFTWARE\\KVZ03-Test-" + std::to_string(GetCurrentProcessId())) {
+    : source_("SOFTWARE\\KVZ03-Test-" + std::to_string(GetCurrentProcessId()) + "-" +
+              std::to_string(keysMade++)) {
   const std::wstring path(source_.begin(), source_.end());
   if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_VOLATILE,
                       KEY_READ | KEY_WRITE, nullptr, &key_, nullptr) != ERROR_SUCCESS)

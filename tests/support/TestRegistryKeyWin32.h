@@ -4,8 +4,9 @@
 
 #include <string>
 
-// A volatile key of the test's own under HKEY_LOCAL_MACHINE\SOFTWARE, deleted with its values at
-// the end, so the port list can be read from a key the test filled instead of the system's.
+// A volatile key of the test's own (one per object) under HKEY_LOCAL_MACHINE\SOFTWARE, deleted with
+// its values at the end, so the port list can be read from a key the test filled instead of the
+// system's.
 class TestRegistryKey {
  public:
   TestRegistryKey();

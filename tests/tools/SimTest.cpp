@@ -19,7 +19,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/SimProcess.h"
+#include "SimProcess.h"
 
 namespace {
 
@@ -190,6 +190,19 @@ TEST(SimHotplug, UnplugHangsUpAndReplugGivesWorkingPort) {
   Port new_port(sim.PortPath());
   new_port.Send("V");
   EXPECT_EQ(new_port.Read(16), Frame("KVZ03001"));
+}
+
+TEST(SimHotplug, ResetGoesBackToTheStartOptions) {
+  SimProcess sim({"--not-ready", "--mode", "p", "--id", "KVZ03042"});
+  for (const bool unplugged : {false, true}) {
+    for (const char* line : {"ready 1", "state w", "id KVZ03999", "silent 1", "delay 900"})
+      sim.Command(line);
+    unplugged ? sim.Unplug() : sim.Command("mode y");  // a frame no one reads
+    sim.Command("reset");
+    Port port(sim.PortPath());
+    port.Send("VR");
+    EXPECT_EQ(port.Read(26), Frame("KVZ03042") + Frame("0p")) << unplugged;
+  }
 }
 
 TEST(SimHotplug, ProgramMayReopenThePort) {

@@ -169,6 +169,7 @@ ParsedLine ParseCommandLine(std::string_view line) {
   };
   if (name == "unplug") return bare(cmd::Unplug{});
   if (name == "replug") return bare(cmd::Replug{});
+  if (name == "reset") return bare(cmd::Reset{});
   if (name == "help") return bare(cmd::Help{});
   if (name == "quit") return bare(cmd::Quit{});
   return Error("unknown command '" + std::string(name) + "' (try help)");

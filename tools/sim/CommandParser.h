@@ -39,12 +39,14 @@ struct Raw {
 };
 struct Unplug {};
 struct Replug {};
+struct Reset {};
 struct Help {};
 struct Quit {};
 }  // namespace cmd
 
-using Command = std::variant<cmd::Mode, cmd::Work, cmd::Id, cmd::Ready, cmd::State, cmd::Silent,
-                             cmd::Delay, cmd::Raw, cmd::Unplug, cmd::Replug, cmd::Help, cmd::Quit>;
+using Command =
+    std::variant<cmd::Mode, cmd::Work, cmd::Id, cmd::Ready, cmd::State, cmd::Silent, cmd::Delay,
+                 cmd::Raw, cmd::Unplug, cmd::Replug, cmd::Reset, cmd::Help, cmd::Quit>;
 
 struct ParsedLine {
   std::optional<Command> command;  // empty for blank and comment lines, and for errors

@@ -49,6 +49,9 @@ constexpr std::string_view kCommands = R"(Commands:
   unplug                close the port: the program's reads fail or hang up
   replug                create a new port (after an unplug if needed); prints
                         "port <path>" before "ok"
+  reset                 back to the state the options gave at start, dropping
+                        every byte not yet read either way (after an unplug, a
+                        new port as replug); for one simulator shared by many runs
   help                  list commands
   quit                  exit (so does EOF on stdin, except with --demo)
 Blank lines and lines starting with # are answered "ok" and do nothing.

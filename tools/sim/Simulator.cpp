@@ -130,6 +130,14 @@ void Simulator::Unplug() {
   ReleaseAnswers();
 }
 
+std::optional<std::string> Simulator::Replug() {
+  Unplug();
+  std::string error;
+  if (!Plug(&error)) return "replug failed: " + error;
+  Answer("port " + pty_->slave_path());
+  return std::nullopt;
+}
+
 void Simulator::ReadMaster() {
   char buffer[256];
   const ssize_t n = ::read(pty_->master(), buffer, sizeof buffer);
@@ -273,12 +281,26 @@ std::optional<std::string> Simulator::Execute(const Command& command) {
             Unplug();
             return std::nullopt;
           },
-          [&](const cmd::Replug&) -> std::optional<std::string> {
-            Unplug();
-            std::string error;
-            if (!Plug(&error)) return "replug failed: " + error;
-            Answer("port " + pty_->slave_path());
-            return std::nullopt;
+          [&](const cmd::Replug&) { return Replug(); },
+          [&](const cmd::Reset&) {
+            identity_ = frames::FitIdentity(options_.id);
+            ready_ = options_.ready;
+            mode_ = options_.mode;
+            silent_ = false;
+            delay_ = std::chrono::milliseconds(0);
+            if (options_.demo) {
+              demo_.emplace(options_.demo_interval);
+              demo_due_ = Clock::now() + demo_->NextPause();
+            }
+            // An unplugged device comes back; a plugged one is not hung up, which would also
+            // hang up whoever holds the pty as its terminal, but forgets what is still queued.
+            if (!pty_) return Replug();
+            pty_->DiscardUnread();
+            to_master_.clear();
+            written_bytes_ = queued_bytes_;
+            replies_.clear();
+            ReleaseAnswers();
+            return std::optional<std::string>();
           },
           [&](const cmd::Help&) -> std::optional<std::string> {
             std::string_view text = CommandsText();

@@ -41,6 +41,7 @@ class Simulator {
 
   bool Plug(std::string* error);
   void Unplug();
+  std::optional<std::string> Replug();  // returns an error, if any
 
   void ReadMaster();
   void ReplyToPoll(char request);

@@ -1,4 +1,4 @@
-#include "tests/support/SimProcess.h"
+#include "SimProcess.h"
 
 #include <fcntl.h>
 #include <poll.h>
