@@ -1,4 +1,4 @@
-#include "FormsUn.h"
+#include "app/FormsUn.h"
 
 TKVZForms::TKVZForms(const TLinkEnv& env, const std::function<bool()>& setWorkDirs,
                      const std::string& portSource)

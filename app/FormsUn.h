@@ -3,15 +3,15 @@
 #include <functional>
 #include <string>
 
-#include "AboutUn.h"
-#include "CommonProcUn.h"
-#include "DirUn.h"
-#include "EmulateUn.h"
-#include "MainUn.h"
-#include "PortList.h"
-#include "PrintFormUn.h"
-#include "PrintProtocolUn.h"
-#include "SetupUn.h"
+#include "app/MainUn.h"
+#include "device/CommonProcUn.h"
+#include "device/DirUn.h"
+#include "device/PortList.h"
+#include "dialogs/AboutUn.h"
+#include "dialogs/SetupUn.h"
+#include "emulator/EmulateUn.h"
+#include "protocol/PrintFormUn.h"
+#include "protocol/PrintProtocolUn.h"
 
 // The program's six windows, each created once, in the order the members stand, and living as
 // long as this object. env, setWorkDirs and portSource are the main window's and the settings

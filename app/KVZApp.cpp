@@ -1,6 +1,6 @@
-#include "FormsUn.h"
-#include "KVZApplication.h"
-#include "QtGuiLink.h"
+#include "app/FormsUn.h"
+#include "app/KVZApplication.h"
+#include "app/QtGuiLink.h"
 
 int main(int argc, char** argv) {
   TKVZApplication app(argc, argv);

@@ -1,4 +1,4 @@
-#include "KVZApplication.h"
+#include "app/KVZApplication.h"
 
 #include <QFileInfo>
 #include <QFont>
@@ -9,7 +9,7 @@
 #include <exception>
 #include <utility>
 
-#include "GuiLink.h"
+#include "device/GuiLink.h"
 
 TKVZApplication::TKVZApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 

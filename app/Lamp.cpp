@@ -1,4 +1,4 @@
-#include "Lamp.h"
+#include "app/Lamp.h"
 
 #include <QPainter>
 

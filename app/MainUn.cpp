@@ -1,4 +1,4 @@
-#include "MainUn.h"
+#include "app/MainUn.h"
 
 #include <cstdlib>
 
@@ -15,14 +15,14 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include "AboutUn.h"
-#include "Frames.h"
-#include "KVZDeviceUn.h"
-#include "Lamp.h"
-#include "Pictures.h"
-#include "PrintProtocolUn.h"
-#include "SetupUn.h"
-#include "Version.h"
+#include "app/Lamp.h"
+#include "device/Frames.h"
+#include "device/KVZDeviceUn.h"
+#include "dialogs/AboutUn.h"
+#include "dialogs/SetupUn.h"
+#include "protocol/PrintProtocolUn.h"
+#include "ui/Pictures.h"
+#include "ui/Version.h"
 
 namespace {
 

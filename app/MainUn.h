@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "CommonProcUn.h"
-#include "DirUn.h"
-#include "QtStage.h"
+#include "app/QtStage.h"
+#include "device/CommonProcUn.h"
+#include "device/DirUn.h"
 
 class QGroupBox;
 class QLabel;

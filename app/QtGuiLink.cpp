@@ -1,9 +1,9 @@
-#include "QtGuiLink.h"
+#include "app/QtGuiLink.h"
 
 #include <QApplication>
 #include <QMetaObject>
 
-#include "MsgBox.h"
+#include "ui/MsgBox.h"
 
 const char* const TQtGuiLink::kAppTitle = "KVz - 03";
 

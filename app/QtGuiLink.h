@@ -1,6 +1,6 @@
 #pragma once
 
-#include "GuiLink.h"
+#include "device/GuiLink.h"
 
 // The device link's way into the Qt GUI: boxes through MessageBox, pending events through the
 // application's event loop, and calls from the listening thread queued to the GUI thread.

@@ -3,7 +3,7 @@
 #include <QLabel>
 #include <QProgressBar>
 
-#include "GuiLink.h"
+#include "device/GuiLink.h"
 
 // The main window's status line and progress bar as the device link sees them.
 

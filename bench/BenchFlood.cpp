@@ -14,11 +14,11 @@
 #include <string>
 #include <thread>
 
-#include "DirUn.h"
-#include "FakeGui.h"
-#include "KVZDeviceUn.h"
-#include "Pty.h"
-#include "TempDir.h"
+#include "device/DirUn.h"
+#include "device/KVZDeviceUn.h"
+#include "tests/support/FakeGui.h"
+#include "tests/support/Pty.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

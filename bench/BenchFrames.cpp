@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "Frames.h"
+#include "device/Frames.h"
 
 namespace {
 

@@ -9,9 +9,10 @@
 #include <cstdlib>
 #include <vector>
 
-#include "PrintFormUn.h"
-#include "ReportPreview.h"
-#include "ReportRenderer.h"
+#include "protocol/PrintFormUn.h"
+#include "report/ReportPreview.h"
+#include "report/ReportRenderer.h"
+#include "ui/MsgBox.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ int main(int argc, char** argv) {
   std::vector<double> toPreview;
   QElapsedTimer clock;
   TPrintForm printForm(&QDateTime::currentDateTime, [&](TReportPage& page) {
-    TReportPreview preview(page);
+    TReportPreview preview(page, nullptr, MsgBox::ShowError);
     // Measured once the preview has been shown and painted, then closed at once.
     QTimer::singleShot(0, &preview, [&] {
       preview.repaint();

@@ -19,11 +19,11 @@ add_custom_command(
 )
 
 # The product version is the one the windows show; the file version is the project's.
-file(STRINGS ${PROJECT_SOURCE_DIR}/dialogs/Version.h KVZ_VERSION_LINE
+file(STRINGS ${PROJECT_SOURCE_DIR}/ui/Version.h KVZ_VERSION_LINE
      REGEX "kProgramVersion\\[\\] = \"")
 string(REGEX REPLACE ".*= \"([^\"]+)\".*" "\\1" KVZ_PRODUCT_VERSION "${KVZ_VERSION_LINE}")
 if(NOT KVZ_PRODUCT_VERSION MATCHES "^[0-9.]+$")
-  message(FATAL_ERROR "No program version found in dialogs/Version.h")
+  message(FATAL_ERROR "No program version found in ui/Version.h")
 endif()
 set(KVZ_RC ${CMAKE_CURRENT_BINARY_DIR}/kvz03.rc)
 configure_file(${PROJECT_SOURCE_DIR}/resources/kvz03.rc.in ${KVZ_RC} @ONLY)

@@ -1,12 +1,12 @@
-#include "CommonProcUn.h"
+#include "device/CommonProcUn.h"
 
 #include <charconv>
 #include <exception>
 #include <optional>
 #include <string_view>
 
-#include "TextCase.h"
-#include "TextFile.h"
+#include "base/TextFile.h"
+#include "device/TextCase.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "Clock.h"
-#include "GuiLink.h"
-#include "SerialLine.h"
+#include "base/Clock.h"
+#include "device/GuiLink.h"
+#include "device/SerialLine.h"
 
 // How the serial port is to be opened. Parity and StopBits use the codes of the Windows serial
 // control block: parity 0 none, 1 odd, 2 even, 3 mark, 4 space; stop bits 0 one, 1 one and a

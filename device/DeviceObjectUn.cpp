@@ -1,4 +1,4 @@
-#include "DeviceObjectUn.h"
+#include "device/DeviceObjectUn.h"
 
 #include <algorithm>
 

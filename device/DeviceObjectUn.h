@@ -6,8 +6,8 @@
 #include <string>
 #include <thread>
 
-#include "CommonProcUn.h"
-#include "Frames.h"
+#include "device/CommonProcUn.h"
+#include "device/Frames.h"
 
 // The byte-level half of the device link: the serial port, the receive and transmit buffers, and
 // the worker thread whose body a subclass supplies. Every call runs on the thread that makes it;

@@ -1,13 +1,13 @@
-#include "DirUn.h"
+#include "device/DirUn.h"
 
 #include <exception>
 #include <filesystem>
 #include <stdexcept>
 #include <system_error>
 
-#include "GuiLink.h"
-#include "Platform.h"
-#include "TextFile.h"
+#include "base/Platform.h"
+#include "base/TextFile.h"
+#include "device/GuiLink.h"
 
 std::string WorkDir;
 

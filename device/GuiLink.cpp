@@ -1,4 +1,4 @@
-#include "GuiLink.h"
+#include "device/GuiLink.h"
 
 #include <atomic>
 #include <stdexcept>

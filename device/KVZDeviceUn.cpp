@@ -1,10 +1,10 @@
-#include "KVZDeviceUn.h"
+#include "device/KVZDeviceUn.h"
 
 #include <exception>
 #include <thread>
 
-#include "DirUn.h"
-#include "TextFile.h"
+#include "base/TextFile.h"
+#include "device/DirUn.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <mutex>
 #include <string>
 
-#include "DeviceObjectUn.h"
-#include "ResultNames.h"
+#include "device/DeviceObjectUn.h"
+#include "device/ResultNames.h"
 
 // The one object through which the program deals with the detector: the connection search, the
 // two requests, and the listening thread that turns the detector's frames into events.

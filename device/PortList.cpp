@@ -1,8 +1,8 @@
-#include "PortList.h"
+#include "device/PortList.h"
 
 #include <algorithm>
 
-#include "TextCase.h"
+#include "device/TextCase.h"
 
 void SortPortNames(TStringList& names) {
   // Stable, so names that differ only in case keep the order the system gave them.

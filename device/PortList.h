@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "CommonProcUn.h"
+#include "device/CommonProcUn.h"
 
 // The system's serial ports, as names OpenSerialLine accepts. One whole file per system
 // (PortListLinux.cpp, PortListWin32.cpp).

@@ -2,7 +2,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "PortList.h"
+#include "device/PortList.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "PortList.h"
-#include "Win32Text.h"
+#include "base/Win32Text.h"
+#include "device/PortList.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ResultNames.h"
+#include "device/ResultNames.h"
 
 #include <iterator>
 #include <stdexcept>

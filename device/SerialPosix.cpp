@@ -15,8 +15,8 @@
 #include <thread>
 #include <utility>
 
-#include "CommonProcUn.h"
-#include "SerialLine.h"
+#include "device/CommonProcUn.h"
+#include "device/SerialLine.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <utility>
 
-#include "CommonProcUn.h"
-#include "SerialLine.h"
-#include "Win32Text.h"
+#include "base/Win32Text.h"
+#include "device/CommonProcUn.h"
+#include "device/SerialLine.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "AboutUn.h"
+#include "dialogs/AboutUn.h"
 
 #include <QLabel>
 
-#include "KVZDeviceUn.h"
-#include "Pictures.h"
-#include "Platform.h"
-#include "Version.h"
+#include "base/Platform.h"
+#include "device/KVZDeviceUn.h"
+#include "ui/Pictures.h"
+#include "ui/Version.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "SetupUn.h"
+#include "dialogs/SetupUn.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -7,9 +7,9 @@
 #include <QPushButton>
 #include <exception>
 
-#include "MsgBox.h"
-#include "Pictures.h"
-#include "PortList.h"
+#include "device/PortList.h"
+#include "ui/MsgBox.h"
+#include "ui/Pictures.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <functional>
 
-#include "CommonProcUn.h"
+#include "device/CommonProcUn.h"
 
 class QComboBox;
 class QGroupBox;

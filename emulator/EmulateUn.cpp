@@ -1,4 +1,4 @@
-#include "EmulateUn.h"
+#include "emulator/EmulateUn.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -12,8 +12,8 @@
 #include <cstdlib>
 #include <thread>
 
-#include "Frames.h"
-#include "KVZDeviceUn.h"
+#include "device/Frames.h"
+#include "device/KVZDeviceUn.h"
 
 namespace {
 

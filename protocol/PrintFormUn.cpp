@@ -1,10 +1,11 @@
-#include "PrintFormUn.h"
+#include "protocol/PrintFormUn.h"
 
 #include <QLocale>
 #include <cmath>
 
-#include "ReportPreview.h"
-#include "ResultNames.h"
+#include "device/ResultNames.h"
+#include "report/ReportPreview.h"
+#include "ui/MsgBox.h"
 
 namespace {
 
@@ -70,7 +71,7 @@ TPrintForm::TPrintForm(TClock clock, TPreview preview)
   setWindowTitle("Протокол");
   if (!preview_) {
     preview_ = [this](TReportPage& page) {
-      TReportPreview view(page, window());
+      TReportPreview view(page, window(), MsgBox::ShowError);
       view.exec();
     };
   }

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "ReportPage.h"
+#include "report/ReportPage.h"
 
 // What the operator entered for one protocol.
 struct TProtocolEntry {

@@ -1,4 +1,4 @@
-#include "PrintProtocolUn.h"
+#include "protocol/PrintProtocolUn.h"
 
 #include <QCollator>
 #include <QComboBox>
@@ -10,12 +10,12 @@
 #include <QValidator>
 #include <algorithm>
 
-#include "CommonProcUn.h"
-#include "DirUn.h"
-#include "GuiLink.h"
-#include "Platform.h"
-#include "PrintFormUn.h"
-#include "TextFile.h"
+#include "base/Platform.h"
+#include "base/TextFile.h"
+#include "device/CommonProcUn.h"
+#include "device/DirUn.h"
+#include "device/GuiLink.h"
+#include "protocol/PrintFormUn.h"
 
 namespace {
 

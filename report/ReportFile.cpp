@@ -1,4 +1,4 @@
-#include "ReportFile.h"
+#include "report/ReportFile.h"
 
 #include <QDir>
 #include <map>
@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "TextFile.h"
+#include "base/TextFile.h"
+#include "report/ReportError.h"
 
 namespace {
 
@@ -57,13 +58,23 @@ void SaveReport(const TReportPage& page, const QString& fileName) {
     if (!field.name.isEmpty())
       lines.push_back((kFieldPrefix + field.name + '=' + Escape(field.text)).toStdString());
   // The name goes on as the system writes it, so that a failure's message shows it that way too.
-  WriteTextLines(Shown(fileName), lines);
+  try {
+    WriteTextLines(Shown(fileName), lines);
+  } catch (const TFileError& e) {
+    throw TReportError(e.what());
+  }
 }
 
 void LoadReport(TReportPage& page, const QString& fileName) {
-  const std::vector<std::string> lines = ReadTextLines(Shown(fileName));
+  std::vector<std::string> lines;
+  try {
+    lines = ReadTextLines(Shown(fileName));
+  } catch (const TFileError& e) {
+    throw TReportError(e.what());
+  }
   if (lines.empty() || QString::fromStdString(lines.front()) != kHeader)
-    throw TFileError("Файл \"" + Shown(fileName) + "\" не является сохраненным протоколом KVZ-03");
+    throw TReportError("Файл \"" + Shown(fileName) +
+                       "\" не является сохраненным протоколом KVZ-03");
 
   std::optional<QString> title;
   std::map<QString, QString> texts;
@@ -72,8 +83,8 @@ void LoadReport(TReportPage& page, const QString& fileName) {
     if (line.trimmed().isEmpty()) continue;
     const qsizetype equals = line.indexOf('=');
     if (equals < 0)
-      throw TFileError("Файл \"" + Shown(fileName) + "\" поврежден: строка " +
-                       std::to_string(i + 1) + " не имеет вида \"имя=значение\"");
+      throw TReportError("Файл \"" + Shown(fileName) + "\" поврежден: строка " +
+                         std::to_string(i + 1) + " не имеет вида \"имя=значение\"");
     const QString key = line.left(equals);
     const QString value = Unescape(line.mid(equals + 1));
     if (key == kTitleKey)

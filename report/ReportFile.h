@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "ReportPage.h"
+#include "report/ReportPage.h"
 
 // A filled protocol saved to be loaded and printed again: the page's title and the texts of its
 // named fields, not its layout, which stays the program's own.
@@ -23,10 +23,10 @@
 // On loading, lines with other keys and fields the page does not have are skipped, so a file
 // from a later version of the program still loads; blank lines are skipped too.
 
-// Throws TFileError (from TextFile.h) with a Russian message when the file cannot be written.
+// Throws TReportError with a Russian message when the file cannot be written.
 void SaveReport(const TReportPage& page, const QString& fileName);
 
 // Sets the page's title and the texts of the fields the file names; fields the file does not
-// name keep their texts. Throws TFileError with a Russian message when the file cannot be read
+// name keep their texts. Throws TReportError with a Russian message when the file cannot be read
 // or is not a saved protocol; the page is then left untouched.
 void LoadReport(TReportPage& page, const QString& fileName);

@@ -1,4 +1,4 @@
-#include "ReportPreview.h"
+#include "report/ReportPreview.h"
 
 #include <QAction>
 #include <QDir>
@@ -20,9 +20,8 @@
 #include <cmath>
 #include <exception>
 
-#include "MsgBox.h"
-#include "ReportFile.h"
-#include "ReportRenderer.h"
+#include "report/ReportFile.h"
+#include "report/ReportRenderer.h"
 
 namespace {
 
@@ -85,7 +84,8 @@ class TReportPageView : public QWidget {
   int percent_ = 100;
 };
 
-TReportPreview::TReportPreview(TReportPage& page, QWidget* parent) : QDialog(parent), page_(page) {
+TReportPreview::TReportPreview(TReportPage& page, QWidget* parent, TShowError showError)
+    : QDialog(parent), page_(page), showError_(std::move(showError)) {
   setModal(true);
   setWindowTitle(page_.title);
   setWindowFlag(Qt::WindowMaximizeButtonHint);
@@ -231,7 +231,7 @@ bool TReportPreview::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TReportPreview::ShowError(const QString& text) {
-  MsgBox::Show(this, {text, kCaption, TMsgIcon::Error, MsgBox::TButtons::Ok, false});
+  showError_(this, kCaption, text);
 }
 
 bool TReportPreview::SaveTo(const QString& fileName) {

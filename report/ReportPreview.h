@@ -4,8 +4,9 @@
 #include <QPrinter>
 #include <QString>
 #include <QStyle>
+#include <functional>
 
-#include "ReportPage.h"
+#include "report/ReportPage.h"
 
 class QAction;
 class QLabel;
@@ -24,7 +25,12 @@ class TReportPreview : public QDialog {
   Q_OBJECT
 
  public:
-  explicit TReportPreview(TReportPage& page, QWidget* parent = nullptr);
+  // How a failure to save, open or print is put before the operator: the engine has no message
+  // box of its own, so the program hands in its error box.
+  using TShowError =
+      std::function<void(QWidget* parent, const QString& caption, const QString& text)>;
+
+  TReportPreview(TReportPage& page, QWidget* parent, TShowError showError);
   ~TReportPreview() override;
 
   // 100 % shows the paper at its physical size (as far as the screen reports its DPI); clamped
@@ -85,6 +91,7 @@ class TReportPreview : public QDialog {
   void ShowError(const QString& text);
 
   TReportPage& page_;
+  TShowError showError_;
   QPrinter printer_{QPrinter::HighResolution};
   QScrollArea* scroll_;
   TReportPageView* view_;

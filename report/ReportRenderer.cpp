@@ -1,4 +1,4 @@
-#include "ReportRenderer.h"
+#include "report/ReportRenderer.h"
 
 #include <QDir>
 #include <QPageLayout>
@@ -14,7 +14,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "TextFile.h"
+#include "report/ReportError.h"
 
 namespace {
 
@@ -156,8 +156,8 @@ void RenderPage(QPainter& painter, const TReportPage& page) {
 
 void RenderToPdf(const TReportPage& page, const QString& fileName) {
   const auto failure = [&] {
-    return TFileError("Не удалось записать файл \"" +
-                      QDir::toNativeSeparators(fileName).toStdString() + "\"");
+    return TReportError("Не удалось записать файл \"" +
+                        QDir::toNativeSeparators(fileName).toStdString() + "\"");
   };
   // Through a save file: a failed or interrupted export leaves the old file as it was.
   QSaveFile file(fileName);
@@ -190,7 +190,7 @@ void PrintPage(QPrinter& printer, const TReportPage& page) {
           " в файл \"" + QDir::toNativeSeparators(printer.outputFileName()).toStdString() + "\"";
     else if (!printer.printerName().isEmpty())
       text += " на принтере \"" + printer.printerName().toStdString() + "\"";
-    throw std::runtime_error(text);
+    throw TReportError(text);
   }
   ScaleToMillimetres(painter);
   RenderPage(painter, page);

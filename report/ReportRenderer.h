@@ -3,7 +3,7 @@
 #include <QRectF>
 #include <QString>
 
-#include "ReportPage.h"
+#include "report/ReportPage.h"
 
 class QPainter;
 class QPrinter;
@@ -20,10 +20,10 @@ QRectF FieldRectOnPaper(const TReportPage& page, const TReportField& field);
 void RenderPage(QPainter& painter, const TReportPage& page);
 
 // Writes the page as a one-page A4 PDF with real, searchable text. The file is replaced in one
-// step. Throws TFileError (a std::runtime_error) with a Russian message when it cannot be written.
+// step. Throws TReportError with a Russian message when it cannot be written.
 void RenderToPdf(const TReportPage& page, const QString& fileName);
 
 // Prints the page on printer: full-page mode, the page's origin on the paper's corner, the page's
-// title as the job's name. Throws std::runtime_error with a Russian message when the printer
+// title as the job's name. Throws TReportError with a Russian message when the printer
 // cannot start the job.
 void PrintPage(QPrinter& printer, const TReportPage& page);

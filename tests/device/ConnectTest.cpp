@@ -8,13 +8,13 @@
 #include <memory>
 #include <stdexcept>
 
-#include "DirUn.h"
-#include "FakeClock.h"
-#include "FakeGui.h"
-#include "KVZDeviceUn.h"
 #include "SimProcess.h"
-#include "TempDir.h"
-#include "TextFile.h"
+#include "base/TextFile.h"
+#include "device/DirUn.h"
+#include "device/KVZDeviceUn.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/FakeGui.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <functional>
 
-#include "Frames.h"
-#include "ResultNames.h"
+#include "device/Frames.h"
+#include "device/ResultNames.h"
 
 namespace {
 

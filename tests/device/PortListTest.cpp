@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
-#include "PortList.h"
-#include "TempDir.h"
+#include "device/PortList.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

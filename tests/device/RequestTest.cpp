@@ -3,11 +3,11 @@
 #include <chrono>
 #include <thread>
 
-#include "DirUn.h"
-#include "FakeGui.h"
-#include "KVZDeviceUn.h"
 #include "SimProcess.h"
-#include "TempDir.h"
+#include "device/DirUn.h"
+#include "device/KVZDeviceUn.h"
+#include "tests/support/FakeGui.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -2,13 +2,13 @@
 
 #include <optional>
 
-#include "CommonProcUn.h"
-#include "DirUn.h"
-#include "FakeGui.h"
-#include "KVZDeviceUn.h"
-#include "Platform.h"
-#include "TempDir.h"
-#include "TextFile.h"
+#include "base/Platform.h"
+#include "base/TextFile.h"
+#include "device/CommonProcUn.h"
+#include "device/DirUn.h"
+#include "device/KVZDeviceUn.h"
+#include "tests/support/FakeGui.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -10,12 +10,12 @@
 #include <filesystem>
 #include <numeric>
 
-#include "DeviceObjectUn.h"
-#include "FakeClock.h"
-#include "FakeGui.h"
-#include "Pty.h"
-#include "ScriptedLine.h"
-#include "TempDir.h"
+#include "device/DeviceObjectUn.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/FakeGui.h"
+#include "tests/support/Pty.h"
+#include "tests/support/ScriptedLine.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

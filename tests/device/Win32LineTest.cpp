@@ -10,12 +10,12 @@
 #include <utility>
 #include <vector>
 
-#include "DirUn.h"
-#include "FakeClock.h"
-#include "FakeGui.h"
-#include "KVZDeviceUn.h"
-#include "TempDir.h"
-#include "TextFile.h"
+#include "base/TextFile.h"
+#include "device/DirUn.h"
+#include "device/KVZDeviceUn.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/FakeGui.h"
+#include "tests/support/TempDir.h"
 
 // The Win32 serial line on real COM ports. The Wine stage (scripts/wine-tests.sh) maps COM ports
 // to simulated detectors on Linux pseudo-terminals and names them in environment variables;

@@ -5,12 +5,12 @@
 #include <fstream>
 #include <iterator>
 
-#include "DirUn.h"
-#include "Platform.h"
-#include "PortList.h"
-#include "TempDir.h"
-#include "TestRegistryKeyWin32.h"
-#include "Win32Text.h"
+#include "base/Platform.h"
+#include "base/Win32Text.h"
+#include "device/DirUn.h"
+#include "device/PortList.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestRegistryKeyWin32.h"
 
 namespace {
 

@@ -7,12 +7,12 @@
 #include <filesystem>
 #include <map>
 
-#include "DirUn.h"
-#include "FakeGui.h"
-#include "KVZDeviceUn.h"
-#include "Platform.h"
-#include "TempDir.h"
-#include "TextFile.h"
+#include "base/Platform.h"
+#include "base/TextFile.h"
+#include "device/DirUn.h"
+#include "device/KVZDeviceUn.h"
+#include "tests/support/FakeGui.h"
+#include "tests/support/TempDir.h"
 
 namespace fs = std::filesystem;
 

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
-#include "DirUn.h"
-#include "KVZDeviceUn.h"
+#include "device/DirUn.h"
+#include "device/KVZDeviceUn.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <fstream>
 #include <string>
 
-#include "CommonProcUn.h"
-#include "TextFile.h"
+#include "base/TextFile.h"
+#include "device/CommonProcUn.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <filesystem>
 
-#include "FakePortList.h"
-#include "TempDir.h"
+#include "tests/gui/FakePortList.h"
+#include "tests/support/TempDir.h"
 
 struct FakePortList::Store {
   TempDir sysfs;

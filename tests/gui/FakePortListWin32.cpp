@@ -1,7 +1,7 @@
 #include <stdexcept>
 
-#include "FakePortList.h"
-#include "TestRegistryKeyWin32.h"
+#include "tests/gui/FakePortList.h"
+#include "tests/support/TestRegistryKeyWin32.h"
 
 struct FakePortList::Store {
   TestRegistryKey key;

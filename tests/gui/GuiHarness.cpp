@@ -1,10 +1,10 @@
-#include "GuiHarness.h"
+#include "tests/gui/GuiHarness.h"
 
 #include <QLabel>
 #include <QTimer>
 #include <thread>
 
-#include "DirUn.h"
+#include "device/DirUn.h"
 
 GuiHarness::GuiHarness(const std::vector<std::string>& systemPorts) : systemPorts_(systemPorts) {
   InstallGuiLink(this);

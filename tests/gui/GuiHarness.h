@@ -11,18 +11,18 @@
 #include <string>
 #include <vector>
 
-#include "AboutUn.h"
-#include "EmulateUn.h"
-#include "FakeClock.h"
-#include "FakePortList.h"
-#include "MainUn.h"
-#include "MsgBox.h"
-#include "PrintFormUn.h"
-#include "PrintProtocolUn.h"
-#include "QtGuiLink.h"
-#include "SetupUn.h"
 #include "SimProcess.h"
-#include "TempDir.h"
+#include "app/MainUn.h"
+#include "app/QtGuiLink.h"
+#include "dialogs/AboutUn.h"
+#include "dialogs/SetupUn.h"
+#include "emulator/EmulateUn.h"
+#include "protocol/PrintFormUn.h"
+#include "protocol/PrintProtocolUn.h"
+#include "tests/gui/FakePortList.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/TempDir.h"
+#include "ui/MsgBox.h"
 
 // The program's windows wired as at start-up, in a folder of their own, with the system's port
 // list read from one of the test's own and port names bound to simulated detectors. Message boxes

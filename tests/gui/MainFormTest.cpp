@@ -6,11 +6,11 @@
 #include <QtTest>
 #include <stdexcept>
 
-#include "FormsUn.h"
-#include "GuiHarness.h"
-#include "KVZApplication.h"
-#include "KVZDeviceUn.h"
-#include "Lamp.h"
+#include "app/FormsUn.h"
+#include "app/KVZApplication.h"
+#include "app/Lamp.h"
+#include "device/KVZDeviceUn.h"
+#include "tests/gui/GuiHarness.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <QtTest>
 #include <filesystem>
 
-#include "GuiHarness.h"
-#include "KVZApplication.h"
-#include "TextFile.h"
+#include "app/KVZApplication.h"
+#include "base/TextFile.h"
+#include "tests/gui/GuiHarness.h"
 
 Q_DECLARE_METATYPE(QWidget*)
 

@@ -11,11 +11,11 @@
 #include <QtTest>
 #include <filesystem>
 
-#include "GuiHarness.h"
-#include "KVZApplication.h"
-#include "KVZDeviceUn.h"
-#include "Lamp.h"
-#include "ReportPreview.h"
+#include "app/KVZApplication.h"
+#include "app/Lamp.h"
+#include "device/KVZDeviceUn.h"
+#include "report/ReportPreview.h"
+#include "tests/gui/GuiHarness.h"
 
 namespace {
 
@@ -178,7 +178,7 @@ void SetupEmulateTest::screenReadersGetEachControlsCaption() {
   GuiHarness gui;
   gui.StartIdle();
   TReportPage page;
-  TReportPreview preview(page);
+  TReportPreview preview(page, nullptr, MsgBox::ShowError);
   for (QWidget* w : gui.setupForm->findChildren<QWidget*>() +
                         gui.emulateForm->findChildren<QWidget*>() +
                         preview.findChildren<QWidget*>()) {

@@ -1,6 +1,6 @@
 #include <QProcess>
 
-#include "PdfWords.h"
+#include "tests/report/PdfWords.h"
 
 QByteArray PdfBoxes(const QString& pdfFile) {
   QProcess process;

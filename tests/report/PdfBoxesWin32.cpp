@@ -6,7 +6,7 @@
 #include <QThread>
 #include <fstream>
 
-#include "PdfWords.h"
+#include "tests/report/PdfWords.h"
 
 // Under Wine a Linux program can be started, but its output never comes back: the Wine stage
 // runs pdftotext for the tests instead. A test writes the PDF's Unix name into the stage's

@@ -1,4 +1,4 @@
-#include "PdfWords.h"
+#include "tests/report/PdfWords.h"
 
 #include <QXmlStreamReader>
 

@@ -1,11 +1,11 @@
 #include <QProcess>
 #include <QtTest>
 
-#include "KVZApplication.h"
-#include "PdfWords.h"
-#include "PrintFormUn.h"
-#include "ReportRenderer.h"
-#include "TempDir.h"
+#include "app/KVZApplication.h"
+#include "protocol/PrintFormUn.h"
+#include "report/ReportRenderer.h"
+#include "tests/report/PdfWords.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 

@@ -1,8 +1,9 @@
 #include <QtTest>
 
-#include "ReportFile.h"
-#include "TempDir.h"
-#include "TextFile.h"
+#include "base/TextFile.h"
+#include "report/ReportError.h"
+#include "report/ReportFile.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -101,7 +102,7 @@ void ReportFileTest::foreignFileIsRejected() {
   try {
     LoadReport(page, file);
     QFAIL("loaded");
-  } catch (const TFileError& e) {
+  } catch (const TReportError& e) {
     QCOMPARE(QString::fromStdString(e.what()), "Файл \"" + file + "\"" + error);
   }
   QCOMPARE(page.title, QString("Протокол №1"));  // untouched

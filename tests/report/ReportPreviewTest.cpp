@@ -8,10 +8,10 @@
 #include <QtTest>
 #include <vector>
 
-#include "MsgBox.h"
-#include "ReportFile.h"
-#include "ReportPreview.h"
-#include "TempDir.h"
+#include "report/ReportFile.h"
+#include "report/ReportPreview.h"
+#include "tests/support/TempDir.h"
+#include "ui/MsgBox.h"
 
 namespace {
 
@@ -64,7 +64,7 @@ void ReportPreviewTest::init() {
 }
 
 void ReportPreviewTest::toolBarAndStatus() {
-  TReportPreview preview(page_);
+  TReportPreview preview(page_, nullptr, MsgBox::ShowError);
   QCOMPARE(preview.windowTitle(), page_.title);
   const std::vector<std::pair<QAction*, QString>> expected = {
       {preview.ZoomFitAction, "Страница целиком"},
@@ -101,7 +101,7 @@ void ReportPreviewTest::fileDialogsStartInDocumentsThenWhereTheLastFileWent() {
   QVERIFY(QDir(home).mkdir("Documents"));
   QStringList folders;
   for (bool save : {true, false}) {
-    TReportPreview preview(page_);
+    TReportPreview preview(page_, nullptr, MsgBox::ShowError);
     QTimer::singleShot(0, &preview, [&] {
       auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
       folders << dialog->directory().path();
@@ -116,7 +116,7 @@ void ReportPreviewTest::fileDialogsStartInDocumentsThenWhereTheLastFileWent() {
 }
 
 void ReportPreviewTest::zoomCommands() {
-  TReportPreview preview(page_);
+  TReportPreview preview(page_, nullptr, MsgBox::ShowError);
   preview.resize(900, 700);
   preview.show();
   QVERIFY(QTest::qWaitForWindowExposed(&preview));
@@ -163,7 +163,7 @@ void ReportPreviewTest::saveWritesTheKindTheNameAsksFor_data() {
 void ReportPreviewTest::saveWritesTheKindTheNameAsksFor() {
   QFETCH(QString, name);
   QFETCH(QByteArray, start);
-  TReportPreview preview(page_);
+  TReportPreview preview(page_, nullptr, MsgBox::ShowError);
   const QString file = QString::fromStdString(dir_.Path()) + name;
   QVERIFY(preview.SaveTo(file));
   QVERIFY(Start(file).startsWith(start));
@@ -176,7 +176,7 @@ void ReportPreviewTest::loadRestoresTextsAndCaption() {
   saved.Field("Client").text = "Петрова";
   const QString file = QString::fromStdString(dir_.File("loaded.kvzr"));
   SaveReport(saved, file);
-  TReportPreview preview(page_);
+  TReportPreview preview(page_, nullptr, MsgBox::ShowError);
   QVERIFY(preview.LoadFrom(file));
   QCOMPARE(preview.windowTitle(), QString("Протокол №2"));
   QCOMPARE(page_.Field("Client").text, QString("Петрова"));
@@ -199,7 +199,7 @@ void ReportPreviewTest::failuresAreShownAndThePreviewStaysOpen() {
   QFETCH(bool, save);
   QFETCH(QString, error);
   dir_.Write("other.pdf", "%PDF-1.4\r\n");
-  TReportPreview preview(page_);
+  TReportPreview preview(page_, nullptr, MsgBox::ShowError);
   preview.show();
   const QString file = QString::fromStdString(dir_.Path()) + name;
   QVERIFY(!(save ? preview.SaveTo(file) : preview.LoadFrom(file)));
@@ -214,7 +214,7 @@ void ReportPreviewTest::failuresAreShownAndThePreviewStaysOpen() {
 }
 
 void ReportPreviewTest::printsToAPdfPrinter() {
-  TReportPreview preview(page_);
+  TReportPreview preview(page_, nullptr, MsgBox::ShowError);
   const QString file = QString::fromStdString(dir_.File("printed.pdf"));
   preview.Printer().setOutputFormat(QPrinter::PdfFormat);
   preview.Printer().setOutputFileName(file);

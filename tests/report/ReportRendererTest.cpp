@@ -4,9 +4,9 @@
 #include <QtTest>
 #include <map>
 
-#include "PdfWords.h"
-#include "ReportRenderer.h"
-#include "TempDir.h"
+#include "report/ReportRenderer.h"
+#include "tests/report/PdfWords.h"
+#include "tests/support/TempDir.h"
 
 using TPlace = TReportField::TPlace;
 Q_DECLARE_METATYPE(TReportPage)

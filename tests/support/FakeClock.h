@@ -3,7 +3,7 @@
 #include <atomic>
 #include <vector>
 
-#include "Clock.h"
+#include "base/Clock.h"
 
 // Real time plus whatever the code under test asked to sleep, without sleeping: a five-second
 // open retry costs nothing, yet time-outs measured between sleeps still run in real time.

@@ -1,4 +1,4 @@
-#include "FakeGui.h"
+#include "tests/support/FakeGui.h"
 
 #include <thread>
 

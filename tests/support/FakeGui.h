@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "GuiLink.h"
+#include "device/GuiLink.h"
 
 // Stands in for the program's GUI: records every box and error, and runs calls from worker
 // threads only when the test thread pumps, as a real event loop would.

@@ -1,4 +1,4 @@
-#include "Pty.h"
+#include "tests/support/Pty.h"
 
 #include <fcntl.h>
 #include <poll.h>

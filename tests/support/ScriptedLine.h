@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "CommonProcUn.h"
-#include "SerialLine.h"
+#include "device/CommonProcUn.h"
+#include "device/SerialLine.h"
 
 // A serial line whose behaviour the test dictates, for what a pseudo-terminal cannot do: line
 // error flags, short reads, queues larger than a terminal buffers, failing close.

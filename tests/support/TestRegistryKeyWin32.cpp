@@ -1,4 +1,4 @@
-#include "TestRegistryKeyWin32.h"
+#include "tests/support/TestRegistryKeyWin32.h"
 
 #include <atomic>
 #include <stdexcept>

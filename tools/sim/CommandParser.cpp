@@ -1,4 +1,4 @@
-#include "CommandParser.h"
+#include "tools/sim/CommandParser.h"
 
 #include <charconv>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "Demo.h"
+#include "tools/sim/Demo.h"
 
 #include <algorithm>
 

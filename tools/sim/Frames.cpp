@@ -1,4 +1,4 @@
-#include "Frames.h"
+#include "tools/sim/Frames.h"
 
 namespace kvz03sim::frames {
 namespace {

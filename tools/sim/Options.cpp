@@ -1,8 +1,8 @@
-#include "Options.h"
+#include "tools/sim/Options.h"
 
 #include <optional>
 
-#include "CommandParser.h"
+#include "tools/sim/CommandParser.h"
 
 namespace kvz03sim {
 namespace {

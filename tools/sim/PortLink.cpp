@@ -1,4 +1,4 @@
-#include "PortLink.h"
+#include "tools/sim/PortLink.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

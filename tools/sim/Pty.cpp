@@ -1,4 +1,4 @@
-#include "Pty.h"
+#include "tools/sim/Pty.h"
 
 #include <fcntl.h>
 #include <stdlib.h>

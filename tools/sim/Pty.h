@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "UniqueFd.h"
+#include "tools/sim/UniqueFd.h"
 
 namespace kvz03sim {
 

@@ -1,4 +1,4 @@
-#include "Simulator.h"
+#include "tools/sim/Simulator.h"
 
 #include <poll.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "Frames.h"
+#include "tools/sim/Frames.h"
 
 namespace kvz03sim {
 namespace {

@@ -7,11 +7,11 @@
 #include <string>
 #include <string_view>
 
-#include "CommandParser.h"
-#include "Demo.h"
-#include "Options.h"
-#include "PortLink.h"
-#include "Pty.h"
+#include "tools/sim/CommandParser.h"
+#include "tools/sim/Demo.h"
+#include "tools/sim/Options.h"
+#include "tools/sim/PortLink.h"
+#include "tools/sim/Pty.h"
 
 namespace kvz03sim {
 

@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <string>
 
-#include "Options.h"
-#include "Simulator.h"
+#include "tools/sim/Options.h"
+#include "tools/sim/Simulator.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "SimProcess.h"
+#include "tests/support/win32/SimProcess.h"
 
 #include <chrono>
 #include <cstdlib>

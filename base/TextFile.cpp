@@ -1,10 +1,10 @@
-#include "TextFile.h"
+#include "base/TextFile.h"
 
 #include <filesystem>
 #include <fstream>
 #include <system_error>
 
-#include "Platform.h"
+#include "base/Platform.h"
 
 std::filesystem::path FilePath(const std::string& fileName) {
   return std::filesystem::path(std::u8string(fileName.begin(), fileName.end()));

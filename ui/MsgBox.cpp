@@ -1,4 +1,4 @@
-#include "MsgBox.h"
+#include "ui/MsgBox.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -70,6 +70,10 @@ TAnswer Show(QWidget* parent, const TBox& box) {
     default:
       return TAnswer::Ok;
   }
+}
+
+void ShowError(QWidget* parent, const QString& caption, const QString& text) {
+  Show(parent, {text, caption, TMsgIcon::Error, TButtons::Ok, false});
 }
 
 }  // namespace MsgBox

@@ -3,7 +3,7 @@
 #include <QString>
 #include <functional>
 
-#include "GuiLink.h"
+#include "device/GuiLink.h"
 
 class QWidget;
 
@@ -23,6 +23,9 @@ struct TBox {
 };
 
 TAnswer Show(QWidget* parent, const TBox& box);
+
+// An error box with one OK button, as the report preview shows its failures.
+void ShowError(QWidget* parent, const QString& caption, const QString& text);
 
 // While a hook is set, boxes are handed to it instead of being shown.
 using THook = std::function<TAnswer(const TBox&)>;

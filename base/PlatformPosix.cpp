@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "Platform.h"
+#include "base/Platform.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "Platform.h"
-#include "Win32Text.h"
+#include "base/Platform.h"
+#include "base/Win32Text.h"
 
 namespace {
 
