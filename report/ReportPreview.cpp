@@ -23,6 +23,7 @@
 #include "MsgBox.h"
 #include "ReportFile.h"
 #include "ReportRenderer.h"
+#include "SaveName.h"
 
 namespace {
 
@@ -285,12 +286,9 @@ void TReportPreview::Print() {
 
 void TReportPreview::Save() {
   QString filter = kPdfFilter;
-  QString fileName = QFileDialog::getSaveFileName(this, "Сохранить протокол", StartFolder(),
-                                                  kPdfFilter + ";;" + kReportFilter, &filter);
-  if (fileName.isEmpty()) return;
-  const QString suffix = QFileInfo(fileName).suffix().toLower();
-  if (suffix != "pdf" && suffix != "kvzr") fileName += filter == kReportFilter ? ".kvzr" : ".pdf";
-  SaveTo(fileName);
+  const QString fileName = QFileDialog::getSaveFileName(this, "Сохранить протокол", StartFolder(),
+                                                        kPdfFilter + ";;" + kReportFilter, &filter);
+  if (!fileName.isEmpty()) SaveTo(CompleteSaveName(fileName, filter == kReportFilter));
 }
 
 void TReportPreview::Load() {

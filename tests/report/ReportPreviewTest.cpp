@@ -10,6 +10,7 @@
 #include "MsgBox.h"
 #include "ReportFile.h"
 #include "ReportPreview.h"
+#include "SaveName.h"
 #include "TempDir.h"
 
 namespace {
@@ -42,6 +43,7 @@ class ReportPreviewTest : public QObject {
   void zoomCommands();
   void saveWritesTheKindTheNameAsksFor_data();
   void saveWritesTheKindTheNameAsksFor();
+  void saveNameGetsTheChosenKindsEnding();
   void loadRestoresTextsAndCaption();
   void failuresAreShownAndThePreviewStaysOpen_data();
   void failuresAreShownAndThePreviewStaysOpen();
@@ -165,6 +167,19 @@ void ReportPreviewTest::saveWritesTheKindTheNameAsksFor() {
   QVERIFY(preview.SaveTo(file));
   QVERIFY(Start(file).startsWith(start));
   QCOMPARE(boxes_.size(), std::size_t(0));
+}
+
+void ReportPreviewTest::saveNameGetsTheChosenKindsEnding() {
+  const struct {
+    const char* name;
+    bool protocolFile;
+    const char* saved;
+  } rows[] = {
+      {"протокол", false, "протокол.pdf"},         {"протокол", true, "протокол.kvzr"},
+      {"протокол.PDF", true, "протокол.PDF"},      {"протокол.Kvzr", false, "протокол.Kvzr"},
+      {"протокол.txt", false, "протокол.txt.pdf"}, {"v1.2/протокол", true, "v1.2/протокол.kvzr"}};
+  for (const auto& row : rows)
+    QCOMPARE(CompleteSaveName(row.name, row.protocolFile), QString(row.saved));
 }
 
 void ReportPreviewTest::loadRestoresTextsAndCaption() {
