@@ -16,6 +16,7 @@
 #include <QToolButton>
 
 #include "app/Lamp.h"
+#include "app/ModeDisplay.h"
 #include "device/Frames.h"
 #include "device/KVZDeviceUn.h"
 #include "dialogs/AboutUn.h"
@@ -77,23 +78,6 @@ void SetValue(QLabel* label, const QString& text) {
   label->setFont(font);
   label->setText(text);
 }
-
-struct TModeText {
-  char mode;
-  const char* text;
-};
-
-const TModeText kModeTexts[] = {
-    {kModeCheck, "Выполняется проверка зонда"},
-    {kModeExpert, "Режим \"Экспертный\""},
-    {kModePowerOff, "Питание выключено"},
-    {kModeNoProbe, "Зонд не подключен!"},
-    {kModeReady, "Готов"},
-    {kModeMeasuring, "Выполняется измерение..."},
-    {kModeWhite, "Режим \"Ювелирный - белый сплав\""},
-    {kModeError, "Ошибка при измерении!"},
-    {kModeYellow, "Режим \"Ювелирный - желтый сплав\""},
-};
 
 }  // namespace
 
@@ -289,20 +273,18 @@ void TMainForm::InfoButtonClick() {
 
 void TMainForm::ShowMode(TKVZDevice& device) {
   const char mode = device.Mode.load();
-  QString text;
-  for (const TModeText& entry : kModeTexts) {
-    if (entry.mode == mode) text = QString::fromUtf8(entry.text);
-  }
-  ModeLabel->setText(text);
+  const TModeDisplay display = ModeDisplay(mode);
+  ModeLabel->setText(display.text);
   if (mode == kModePowerOff) CurrentMode = 0;
-  if (IsTransientMode(mode) && !ShowMessTimer->isActive()) ShowMessTimer->start();
-  if (IsWorkingMode(mode)) CurrentMode = mode;
+  if (display.transient && !ShowMessTimer->isActive()) ShowMessTimer->start();
+  if (display.working) CurrentMode = mode;
   ShowResult(mode, true);
 }
 
 void TMainForm::ShowResult(char mode, bool clear, int u1, int u2, const QString& text) {
-  const bool expert = mode == kModeExpert;
-  const bool jewellery = IsJewelleryMode(mode);
+  const TResultArea area = ModeDisplay(mode).area;
+  const bool expert = area == TResultArea::Potentials;
+  const bool jewellery = area == TResultArea::Verdict;
   for (QLabel* label :
        {U1Label, DULabel1, DULabel2, U2Label, U1ValueLabel, DUValueLabel, U2ValueLabel})
     label->setVisible(expert);

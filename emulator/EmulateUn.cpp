@@ -9,11 +9,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <chrono>
-#include <cstdlib>
 #include <thread>
 
 #include "device/Frames.h"
 #include "device/KVZDeviceUn.h"
+#include "emulator/Potentials.h"
 
 namespace {
 
@@ -31,16 +31,6 @@ const char* const kResults[] = {" нет в программе",
                                 " Платина",
                                 " повторите тест",
                                 " не драгметалл"};
-
-// Potentials each result class is drawn from, in millivolts; the last two rows depend on the
-// working mode and are settled in ResCBSelect.
-struct TRange {
-  int u1From, u1To, u2From, u2To;
-};
-const TRange kRanges[] = {{1771, 2000, 1201, 2000}, {300, 559, 200, 334},  {560, 980, 480, 690},
-                          {560, 980, 335, 479},     {720, 868, 691, 850},  {869, 919, 691, 850},
-                          {920, 1200, 691, 850},    {0, 450, -75, -1},     {0, 450, 0, 50},
-                          {450, 599, 250, 359},     {600, 1149, 360, 899}, {1150, 1700, 900, 1200}};
 
 std::int16_t LowWord(const QString& text) {
   bool ok = false;
@@ -150,24 +140,10 @@ void TEmulateForm::WorkResultButtonClick() {
 }
 
 void TEmulateForm::ResCBSelect() {
-  const int item = ResCB->currentIndex();
-  const bool yellow = CurrentModeButton == YModeButton;
-  TRange range;
-  if (item >= 0 && item < 12)
-    range = kRanges[item];
-  else if (item == 12)
-    range = {yellow ? 1201 : 1701, 2000, -2000, 2000};
-  else
-    range = {-2000, 2000, -2000, yellow ? 199 : -76};
-  const int u1 = range.u1From + Random(std::abs(range.u1To - range.u1From));
-  const int u2 = range.u2From + Random(std::abs(range.u2To - range.u2From));
-  U1Edit->setText(QString::number(static_cast<std::int16_t>(u1)));
-  U2Edit->setText(QString::number(static_cast<std::int16_t>(u2)));
-}
-
-int TEmulateForm::Random(int n) {
-  if (n <= 0) return 0;
-  return std::uniform_int_distribution<int>(0, n - 1)(random_);
+  const TPotentials drawn =
+      DrawPotentials(ResCB->currentIndex(), CurrentModeButton == YModeButton, random_);
+  U1Edit->setText(QString::number(drawn.u1));
+  U2Edit->setText(QString::number(drawn.u2));
 }
 
 void TEmulateForm::Animate() {

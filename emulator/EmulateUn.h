@@ -46,7 +46,6 @@ class TEmulateForm : public QWidget {
 
  private:
   void Animate();
-  int Random(int n);
 
   QWidget* const mainWindow_;
   TKVZDevice& device_;

@@ -1,6 +1,5 @@
 #include "protocol/PrintProtocolUn.h"
 
-#include <QCollator>
 #include <QComboBox>
 #include <QFrame>
 #include <QKeyEvent>
@@ -8,13 +7,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QValidator>
-#include <algorithm>
 
 #include "base/Platform.h"
 #include "base/TextFile.h"
 #include "device/CommonProcUn.h"
 #include "device/DirUn.h"
 #include "device/GuiLink.h"
+#include "protocol/HistoryList.h"
 #include "protocol/PrintFormUn.h"
 
 namespace {
@@ -35,16 +34,6 @@ constexpr int kFullWidth = 535;
 constexpr int kCaptionHeight = 19;
 constexpr int kFieldHeight = 26;
 
-// The text as a history file gives it back: Windows-1251 has no place for some characters.
-QString AsStored(const QString& text) {
-  return QString::fromStdString(Cp1251ToUtf8(Utf8ToCp1251(text.toStdString())));
-}
-
-// A history file holds one entry per line, so a line break cannot be stored either.
-bool Storable(const QString& text) {
-  return !text.contains('\r') && !text.contains('\n') && AsStored(text) == text;
-}
-
 // Leaves out what a history file cannot hold, whether typed or pasted, as the field leaves out
 // text past its maximum length: the field then always shows what will be remembered.
 class TStorableText : public QValidator {
@@ -52,7 +41,7 @@ class TStorableText : public QValidator {
   using QValidator::QValidator;
 
   State validate(QString& input, int& pos) const override {
-    if (Storable(input)) return Acceptable;
+    if (THistoryList::Storable(input)) return Acceptable;
     QString kept;
     int cursor = pos;
     for (qsizetype i = 0; i < input.size();) {
@@ -60,7 +49,7 @@ class TStorableText : public QValidator {
           input[i].isHighSurrogate() && i + 1 < input.size() && input[i + 1].isLowSurrogate() ? 2
                                                                                               : 1;
       const QString character = input.mid(i, length);
-      if (Storable(character))
+      if (THistoryList::Storable(character))
         kept += character;
       else if (i < pos)
         cursor -= static_cast<int>(length);
@@ -82,26 +71,10 @@ QComboBox* HistoryBox(QWidget* parent, const char* name, int maxLength) {
   return box;
 }
 
-// The order a Russian reader looks things up in: letter case does not count, and Ё files with Е.
-QCollator HistoryOrder() {
-  QCollator order{QLocale(QLocale::Russian)};
-  order.setCaseSensitivity(Qt::CaseInsensitive);
-  return order;
-}
-
-// After the entries that sort equal, so entries that differ only in case keep their order.
-void InsertSorted(QComboBox* box, const QString& item) {
-  const QCollator order = HistoryOrder();
-  int at = 0;
-  while (at < box->count() && order.compare(box->itemText(at), item) <= 0) ++at;
-  box->insertItem(at, item);
-}
-
-bool Listed(const QComboBox* box, const QString& item) {
-  for (int i = 0; i < box->count(); ++i) {
-    if (QString::compare(box->itemText(i), item, Qt::CaseInsensitive) == 0) return true;
-  }
-  return false;
+QStringList Items(const QComboBox* box) {
+  QStringList items;
+  for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
+  return items;
 }
 
 }  // namespace
@@ -231,19 +204,13 @@ void TPrintProtocolForm::Execute(int resultIndex) {
 
 void TPrintProtocolForm::LoadHistory() {
   for (QComboBox* box : Remembered()) {
-    const std::string file = FileToRead(HistoryFile(box));
-    if (!FileExists(file)) continue;
     // A history that cannot be read is reported and left as it is; the dialog still works.
     try {
-      QStringList items;
-      for (const std::string& line : ReadTextLines(file)) items << QString::fromStdString(line);
-      const QCollator order = HistoryOrder();
-      std::stable_sort(items.begin(), items.end(), [&order](const QString& a, const QString& b) {
-        return order.compare(a, b) < 0;
-      });
+      THistoryList history;
+      if (!history.Load(FileToRead(HistoryFile(box)))) continue;
       const QString typed = box->currentText();
       box->clear();
-      box->addItems(items);
+      box->addItems(history.Items());
       box->setEditText(typed);
     } catch (const TFileError& e) {
       GuiLink().ReportError(e.what());
@@ -253,18 +220,14 @@ void TPrintProtocolForm::LoadHistory() {
 
 void TPrintProtocolForm::SaveHistory() {
   for (QComboBox* box : Remembered()) {
-    // Compared as the file will hold it, so an entry the code page alters is not added again.
-    const QString text = AsStored(box->currentText().trimmed());
-    if (!text.isEmpty() && !Listed(box, text)) {
-      InsertSorted(box, text);
-      box->setEditText(text);
+    THistoryList history(Items(box));
+    if (const int at = history.Add(box->currentText()); at >= 0) {
+      box->insertItem(at, history.Items()[at]);
+      box->setEditText(history.Items()[at]);
     }
-    std::vector<std::string> lines;
-    lines.reserve(static_cast<std::size_t>(box->count()));
-    for (int i = 0; i < box->count(); ++i) lines.push_back(box->itemText(i).toStdString());
     // A history that cannot be written is reported; the dialog closes all the same.
     try {
-      WriteTextLines(FileToWrite(HistoryFile(box)), lines);
+      history.Save(FileToWrite(HistoryFile(box)));
     } catch (const TFileError& e) {
       GuiLink().ReportError(e.what());
     }

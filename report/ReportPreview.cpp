@@ -22,6 +22,7 @@
 
 #include "report/ReportFile.h"
 #include "report/ReportRenderer.h"
+#include "report/SaveName.h"
 
 namespace {
 
@@ -285,12 +286,9 @@ void TReportPreview::Print() {
 
 void TReportPreview::Save() {
   QString filter = kPdfFilter;
-  QString fileName = QFileDialog::getSaveFileName(this, "Сохранить протокол", StartFolder(),
-                                                  kPdfFilter + ";;" + kReportFilter, &filter);
-  if (fileName.isEmpty()) return;
-  const QString suffix = QFileInfo(fileName).suffix().toLower();
-  if (suffix != "pdf" && suffix != "kvzr") fileName += filter == kReportFilter ? ".kvzr" : ".pdf";
-  SaveTo(fileName);
+  const QString fileName = QFileDialog::getSaveFileName(this, "Сохранить протокол", StartFolder(),
+                                                        kPdfFilter + ";;" + kReportFilter, &filter);
+  if (!fileName.isEmpty()) SaveTo(CompleteSaveName(fileName, filter == kReportFilter));
 }
 
 void TReportPreview::Load() {

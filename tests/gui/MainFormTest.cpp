@@ -9,6 +9,7 @@
 #include "app/FormsUn.h"
 #include "app/KVZApplication.h"
 #include "app/Lamp.h"
+#include "app/ModeDisplay.h"
 #include "device/KVZDeviceUn.h"
 #include "tests/gui/GuiHarness.h"
 
@@ -46,6 +47,7 @@ class MainFormTest : public QObject {
   void connectWhileListeningReconnectsAndListensAgain();
   void detectorNotReady();
   void detectorThatDoesNotLetGo();
+  void modeDisplay();
   void modeTexts_data();
   void modeTexts();
   void expertValues_data();
@@ -190,6 +192,25 @@ void MainFormTest::detectorThatDoesNotLetGo() {
   QCOMPARE(gui.opened.size(), std::size_t(1));
 }
 
+void MainFormTest::modeDisplay() {
+  using enum TResultArea;
+  const std::pair<char, TModeDisplay> rows[] = {
+      {'c', {"Выполняется проверка зонда", None, false, false}},
+      {'e', {"Режим \"Экспертный\"", Potentials, false, true}},
+      {'f', {"Питание выключено", None, true, false}},
+      {'p', {"Зонд не подключен!", None, false, false}},
+      {'r', {"Готов", None, true, false}},
+      {'s', {"Выполняется измерение...", None, false, false}},
+      {'w', {"Режим \"Ювелирный - белый сплав\"", Verdict, false, true}},
+      {'x', {"Ошибка при измерении!", None, true, false}},
+      {'y', {"Режим \"Ювелирный - желтый сплав\"", Verdict, false, true}},
+      {'q', {"", None, false, false}},
+      {'\0', {"", None, false, false}}};
+  for (const auto& [mode, shown] : rows)
+    QVERIFY2(ModeDisplay(mode) == shown, qPrintable(QString("mode %1").arg(int(mode))));
+}
+
+// How the window follows the display table, one row of each kind.
 void MainFormTest::modeTexts_data() {
   QTest::addColumn<char>("mode");
   QTest::addColumn<QString>("text");
@@ -197,20 +218,10 @@ void MainFormTest::modeTexts_data() {
   QTest::addColumn<bool>("timer");
   QTest::addColumn<bool>("verdictArea");
   QTest::addColumn<bool>("expertArea");
-  QTest::newRow("probe check") << 'c' << "Выполняется проверка зонда" << 'w' << false << false
-                               << false;
   QTest::newRow("expert") << 'e' << "Режим \"Экспертный\"" << 'e' << false << false << true;
   QTest::newRow("power off") << 'f' << "Питание выключено" << '\0' << true << false << false;
-  QTest::newRow("no probe") << 'p' << "Зонд не подключен!" << 'w' << false << false << false;
-  QTest::newRow("ready") << 'r' << "Готов" << 'w' << true << false << false;
-  QTest::newRow("measuring") << 's' << "Выполняется измерение..." << 'w' << false << false << false;
-  QTest::newRow("white") << 'w' << "Режим \"Ювелирный - белый сплав\"" << 'w' << false << true
-                         << false;
-  QTest::newRow("error") << 'x' << "Ошибка при измерении!" << 'w' << true << false << false;
   QTest::newRow("yellow") << 'y' << "Режим \"Ювелирный - желтый сплав\"" << 'y' << false << true
                           << false;
-  QTest::newRow("unknown") << 'q' << "" << 'w' << false << false << false;
-  QTest::newRow("none") << '\0' << "" << 'w' << false << false << false;
 }
 
 void MainFormTest::modeTexts() {

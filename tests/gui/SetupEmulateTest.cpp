@@ -14,6 +14,7 @@
 #include "app/KVZApplication.h"
 #include "app/Lamp.h"
 #include "device/KVZDeviceUn.h"
+#include "emulator/Potentials.h"
 #include "report/ReportPreview.h"
 #include "tests/gui/GuiHarness.h"
 
@@ -47,6 +48,43 @@ void ListenAndRecord(GuiHarness& gui, SimProcess& sim, std::vector<char>& modes)
   device.StartListening();
 }
 
+// Where the potentials drawn for a result class may fall, both ends included.
+struct TDrawRange {
+  int item;
+  bool yellow;
+  int u1From, u1To, u2From, u2To;
+};
+const TDrawRange kDrawRanges[] = {{-1, false, -2000, 1999, -2000, -77},
+                                  {-1, true, -2000, 1999, -2000, 198},
+                                  {0, false, 1771, 1999, 1201, 1999},
+                                  {1, false, 300, 558, 200, 333},
+                                  {2, false, 560, 979, 480, 689},
+                                  {3, false, 560, 979, 335, 478},
+                                  {4, false, 720, 867, 691, 849},
+                                  {5, false, 869, 918, 691, 849},
+                                  {6, false, 920, 1199, 691, 849},
+                                  {7, false, 0, 449, -75, -2},
+                                  {8, false, 0, 449, 0, 49},
+                                  {9, false, 450, 598, 250, 358},
+                                  {10, false, 600, 1148, 360, 898},
+                                  {11, false, 1150, 1699, 900, 1199},
+                                  {12, false, 1701, 1999, -2000, 1999},
+                                  {12, true, 1201, 1999, -2000, 1999},
+                                  {13, false, -2000, 1999, -2000, -77},
+                                  {13, true, -2000, 1999, -2000, 198}};
+
+// Whether many draws stay within the range and spread over it rather than sticking to one value.
+bool DrawsFill(const TDrawRange& r, const std::function<TPotentials()>& draw) {
+  int u1Min = INT_MAX, u1Max = INT_MIN, u2Min = INT_MAX, u2Max = INT_MIN;
+  for (int i = 0; i < 3000; ++i) {
+    const TPotentials drawn = draw();
+    u1Min = std::min<int>(u1Min, drawn.u1), u1Max = std::max<int>(u1Max, drawn.u1);
+    u2Min = std::min<int>(u2Min, drawn.u2), u2Max = std::max<int>(u2Max, drawn.u2);
+  }
+  return u1Min >= r.u1From && u1Max <= r.u1To && u2Min >= r.u2From && u2Max <= r.u2To &&
+         u1Max - u1Min > (r.u1To - r.u1From) / 2 && u2Max - u2Min > (r.u2To - r.u2From) / 2;
+}
+
 }  // namespace
 
 class SetupEmulateTest : public QObject {
@@ -64,7 +102,8 @@ class SetupEmulateTest : public QObject {
   void resetRefused();
   void probeCheckIsFollowedByReady();
   void measurementError();
-  void randomValuesStayInTheirRanges();
+  void potentialsStayInTheirRanges();
+  void chosenResultAndModeSetTheDrawnPotentials();
   void workResultReachesTheMainWindow();
   void potentialsAreSentAsTheirLowSixteenBits();
   void shortcutShowsTheEmulatorBesideTheMainWindow();
@@ -259,50 +298,28 @@ void SetupEmulateTest::measurementError() {
   QCOMPARE(results, 0);
 }
 
-void SetupEmulateTest::randomValuesStayInTheirRanges() {
+void SetupEmulateTest::potentialsStayInTheirRanges() {
+  std::mt19937 random(7);
+  for (const TDrawRange& r : kDrawRanges)
+    QVERIFY2(DrawsFill(r, [&] { return DrawPotentials(r.item, r.yellow, random); }),
+             qPrintable(QString("%1 %2").arg(r.item).arg(r.yellow)));
+}
+
+void SetupEmulateTest::chosenResultAndModeSetTheDrawnPotentials() {
   GuiHarness gui;
   gui.StartIdle();
   TEmulateForm& emulator = *gui.emulateForm;
-  const struct {
-    int item;
-    QPushButton* mode;
-    int u1From, u1To, u2From, u2To;  // inclusive
-  } ranges[] = {
-      {-1, emulator.EModeButton, -2000, 1999, -2000, -77},
-      {-1, emulator.YModeButton, -2000, 1999, -2000, 198},
-      {0, emulator.EModeButton, 1771, 1999, 1201, 1999},
-      {1, emulator.EModeButton, 300, 558, 200, 333},
-      {2, emulator.EModeButton, 560, 979, 480, 689},
-      {3, emulator.EModeButton, 560, 979, 335, 478},
-      {4, emulator.EModeButton, 720, 867, 691, 849},
-      {5, emulator.EModeButton, 869, 918, 691, 849},
-      {6, emulator.EModeButton, 920, 1199, 691, 849},
-      {7, emulator.EModeButton, 0, 449, -75, -2},
-      {8, emulator.EModeButton, 0, 449, 0, 49},
-      {9, emulator.EModeButton, 450, 598, 250, 358},
-      {10, emulator.EModeButton, 600, 1148, 360, 898},
-      {11, emulator.EModeButton, 1150, 1699, 900, 1199},
-      {12, emulator.WModeButton, 1701, 1999, -2000, 1999},
-      {12, emulator.YModeButton, 1201, 1999, -2000, 1999},
-      {13, emulator.WModeButton, -2000, 1999, -2000, -77},
-      {13, emulator.YModeButton, -2000, 1999, -2000, 198},
-  };
-  for (const auto& r : ranges) {
-    emulator.CurrentModeButton = r.mode;
+  // The one result class whose potentials differ between the modes and spread over both.
+  for (const TDrawRange& r : kDrawRanges) {
+    if (r.item != 12) continue;
+    emulator.CurrentModeButton = r.yellow ? emulator.YModeButton : emulator.WModeButton;
     emulator.ResCB->setCurrentIndex(r.item);
-    int u1Min = INT_MAX, u1Max = INT_MIN, u2Min = INT_MAX, u2Max = INT_MIN;
-    for (int draw = 0; draw < 3000; ++draw) {
+    const auto shown = [&] {
       emulator.ResCBSelect();
-      const int u1 = emulator.U1Edit->text().toInt();
-      const int u2 = emulator.U2Edit->text().toInt();
-      u1Min = std::min(u1Min, u1), u1Max = std::max(u1Max, u1);
-      u2Min = std::min(u2Min, u2), u2Max = std::max(u2Max, u2);
-    }
-    const QByteArray row = QByteArray::number(r.item) + " " + r.mode->toolTip().toLatin1();
-    QVERIFY2(u1Min >= r.u1From && u1Max <= r.u1To, row);
-    QVERIFY2(u2Min >= r.u2From && u2Max <= r.u2To, row);
-    // The draws spread over the range rather than sticking to one value.
-    QVERIFY2(u1Max - u1Min > (r.u1To - r.u1From) / 2, row);
+      return TPotentials{static_cast<std::int16_t>(emulator.U1Edit->text().toInt()),
+                         static_cast<std::int16_t>(emulator.U2Edit->text().toInt())};
+    };
+    QVERIFY2(DrawsFill(r, shown), qPrintable(QString::number(r.yellow)));
   }
 }
 
