@@ -16,7 +16,7 @@
 namespace {
 
 const QString kStagePrefix = "        ";
-const QColor kYellow(255, 255, 0), kGreen(0, 255, 0), kRed(255, 0, 0);
+const QColor kGreen(0, 255, 0), kRed(255, 0, 0);
 
 bool Shown(const QWidget* w) {
   return w->isVisibleTo(w->parentWidget());

@@ -163,7 +163,7 @@ void Simulator::ReplyToPoll(char request) {
   }
 
   if (delay_.count() == 0 && replies_.empty()) {
-    SendToMaster(std::move(frame));
+    SendToMaster(frame);
     return;
   }
   // Replies leave in the order they were asked for, even if the delay shrinks meanwhile.
@@ -172,7 +172,7 @@ void Simulator::ReplyToPoll(char request) {
   replies_.push_back({due, std::move(frame)});
 }
 
-void Simulator::SendToMaster(std::string bytes) {
+void Simulator::SendToMaster(const std::string& bytes) {
   if (!pty_) return;
   if (to_master_.size() + bytes.size() > kMaxBacklog) {
     Log("nobody reads the port, dropping", bytes);
@@ -238,7 +238,7 @@ void Simulator::HandleLine(std::string_view line) {
 }
 
 std::optional<std::string> Simulator::Execute(const Command& command) {
-  const std::optional<std::string> unplugged = "the device is unplugged (use replug)";
+  const std::string unplugged = "the device is unplugged (use replug)";
   return std::visit(
       Overloaded{
           [&](const cmd::Mode& c) -> std::optional<std::string> {
@@ -333,7 +333,7 @@ void Simulator::ReleaseAnswers(bool force) {
 
 void Simulator::RunTimers(Clock::time_point now) {
   while (!replies_.empty() && replies_.front().due <= now) {
-    SendToMaster(std::move(replies_.front().frame));
+    SendToMaster(replies_.front().frame);
     replies_.pop_front();
   }
   if (demo_ && demo_due_ <= now) {

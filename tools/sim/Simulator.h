@@ -45,7 +45,7 @@ class Simulator {
 
   void ReadMaster();
   void ReplyToPoll(char request);
-  void SendToMaster(std::string bytes);
+  void SendToMaster(const std::string& bytes);
   void FlushMaster();
 
   void ReadStdin();

@@ -55,6 +55,7 @@ struct SpawnSetup {
 SimProcess::SimProcess(std::vector<std::string> args) {
   args.insert(args.begin(), KVZ03_SIM_PATH);
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (auto& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
 
