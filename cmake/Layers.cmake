@@ -14,3 +14,16 @@ function(kvz_layer target)
   endforeach()
   target_include_directories(${target} PRIVATE ${view})
 endfunction()
+
+# A window's layout is a Designer form in resources/ (resources/MainUn.ui for app/MainUn.cpp). The
+# window class derives from the form's generated class, so its header includes "ui_MainUn.h":
+# whoever includes the header needs the generated folder too.
+#
+#   kvz_window_layouts(kvz_app MainUn)
+function(kvz_window_layouts target)
+  foreach(form IN LISTS ARGN)
+    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/resources/${form}.ui)
+  endforeach()
+  set_target_properties(${target} PROPERTIES AUTOUIC_SEARCH_PATHS ${PROJECT_SOURCE_DIR}/resources)
+  target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_BINARY_DIR}/${target}_autogen/include)
+endfunction()
