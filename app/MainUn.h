@@ -8,21 +8,19 @@
 #include "app/QtStage.h"
 #include "device/CommonProcUn.h"
 #include "device/DirUn.h"
+#include "ui_MainUn.h"
 
-class QGroupBox;
-class QLabel;
-class QProgressBar;
 class QTimer;
-class QToolButton;
 class TAboutForm;
 class TKVZDevice;
-class TLamp;
 class TPrintProtocolForm;
 class TSetupForm;
 
 // The main window: the connect command, the connection lamp and status line, and the
 // measurement display fed by the device object's events.
-class TMainForm : public QWidget {
+class TMainForm : public QWidget, public Ui::TMainForm {
+  Q_OBJECT
+
  public:
   // Settles the working folder with setWorkDirs, then creates the one device object, which reads
   // the settings file there. env lets tests choose the ports and the clock.
@@ -51,35 +49,10 @@ class TMainForm : public QWidget {
   char CurrentMode = 0;
   int LastResultIndex = 0;
 
-  QLabel* Image1;
-  QLabel* Label1;
-  QGroupBox* GroupBox1;
-  QWidget* Panel1;
-  QToolButton* SetupButton;
-  QToolButton* ConnectButton;
-  QToolButton* PrintButton;
-  QToolButton* InfoButton;
-  QLabel* StagePanel;
-  TLamp* ReadyShape;
-  QProgressBar* ProgressBar;
   QTimer* StartTimer;
   QTimer* ShowMessTimer;
 
-  QWidget* Shape1;
-  QLabel* ModeLabel;
-  QLabel* WorkResLabel;
-  QLabel* U1Label;
-  QLabel* DULabel1;
-  QLabel* DULabel2;
-  QLabel* U2Label;
-  QLabel* U1ValueLabel;
-  QLabel* DUValueLabel;
-  QLabel* U2ValueLabel;
-  QLabel* WRSmallLabel;
-
  private:
-  void CreateFrame();
-  void CreateMeasurementPanel();
   // The connect's steps, with the command buttons locked meanwhile; the error box's text of the
   // step that failed, or empty.
   std::string ConnectSteps();
