@@ -1,36 +1,16 @@
 #include "emulator/EmulateUn.h"
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QProgressBar>
-#include <QPushButton>
+#include <QDynamicPropertyChangeEvent>
 #include <chrono>
 #include <thread>
 
 #include "device/Frames.h"
 #include "device/KVZDeviceUn.h"
 #include "emulator/Potentials.h"
+#include "ui/Widgets.h"
 
 namespace {
-
-const char* const kResults[] = {" нет в программе",
-                                " Золото 375 пробы",
-                                " Золото 585 пробы (не стандарт)",
-                                " Золото 585 пробы (стандарт)",
-                                " Золото 750 пробы",
-                                " Золото 958 пробы",
-                                " Золото 999 пробы",
-                                " Серебро до 800 пробы",
-                                " Серебро 800 пробы и более",
-                                " Палладий",
-                                " Белое золото",
-                                " Платина",
-                                " повторите тест",
-                                " не драгметалл"};
 
 std::int16_t LowWord(const QString& text) {
   bool ok = false;
@@ -47,68 +27,26 @@ TEmulateForm::TEmulateForm(QWidget* mainWindow, TKVZDevice& device)
       device_(device),
       random_(static_cast<std::mt19937::result_type>(
           std::chrono::system_clock::now().time_since_epoch().count())) {
-  setWindowTitle("Эмулятор KVZ-03");
-  setFixedSize(276, 463);
-  QFont font("MS Sans Serif");
-  font.setPixelSize(11);
-  setFont(font);
-
-  GroupBox1 = new QGroupBox(" Set Mode ", this);
-  GroupBox1->setGeometry(8, 4, 260, 196);
-  // Each mode button carries its mode character as its hint.
-  const auto modeButton = [this](const char* caption, char mode, QRect place) {
-    auto* button = new QPushButton(QString::fromUtf8(caption), GroupBox1);
-    button->setToolTip(QString(QLatin1Char(mode)));
-    button->setGeometry(place);
+  setupUi(this);
+  ApplyPixelFonts(this);
+  for (QPushButton* button :
+       {CModeButton, RModeButton, EModeButton, YModeButton, WModeButton, Button2, Button1})
     connect(button, &QPushButton::clicked, this, [this, button] { CModeButtonClick(button); });
-    return button;
-  };
-  CModeButton = modeButton("Коррекция зонда", kModeCheck, {8, 20, 118, 25});
-  RModeButton = modeButton("Коррекция завершена", kModeReady, {132, 20, 120, 25});
-  ProgressBar1 = new QProgressBar(GroupBox1);
-  ProgressBar1->setGeometry(8, 50, 244, 12);
-  ProgressBar1->setRange(0, 100);
-  ProgressBar1->setTextVisible(false);
-  EModeButton = modeButton("Режим \"Экспертный\"", kModeExpert, {8, 70, 244, 25});
-  YModeButton = modeButton("Режим \"Ювелирный - желтый сплав\"", kModeYellow, {8, 100, 244, 25});
-  WModeButton = modeButton("Режим \"Ювелирный - белый сплав\"", kModeWhite, {8, 130, 244, 25});
-  Button2 = modeButton("Отключение зонда", kModeNoProbe, {8, 160, 118, 25});
-  Button1 = new QPushButton("Отключение питания", this);
-  Button1->setToolTip(QString(QLatin1Char(kModePowerOff)));
-  Button1->setGeometry(8 + 132, 4 + 160, 120, 25);
-  Button1->raise();
-  connect(Button1, &QPushButton::clicked, this, [this] { CModeButtonClick(Button1); });
-
-  GroupBox2 = new QGroupBox(" Work Result ", this);
-  GroupBox2->setGeometry(8, 208, 260, 247);
-  auto* u1Label = new QLabel("U1", GroupBox2);
-  u1Label->setGeometry(12, 26, 20, 21);
-  U1Edit = new QLineEdit("0", GroupBox2);
-  U1Edit->setGeometry(36, 24, 80, 23);
-  auto* u2Label = new QLabel("U2", GroupBox2);
-  u2Label->setGeometry(136, 26, 20, 21);
-  U2Edit = new QLineEdit("0", GroupBox2);
-  U2Edit->setGeometry(160, 24, 80, 23);
-  auto* resultLabel = new QLabel("Заключение:", GroupBox2);
-  resultLabel->setGeometry(12, 58, 200, 17);
-  ResCB = new QComboBox(GroupBox2);
-  for (const char* item : kResults) ResCB->addItem(QString::fromUtf8(item));
-  ResCB->setCurrentIndex(-1);
-  ResCB->setGeometry(12, 78, 236, 23);
-  WorkResultButton = new QPushButton("Измерить", GroupBox2);
-  WorkResultButton->setGeometry(12, 116, 236, 30);
-  ErrCB = new QCheckBox("Ошибка", GroupBox2);
-  ErrCB->setGeometry(12, 156, 236, 21);
-  // Screen readers name a field by its caption, or else by the group's title.
-  u1Label->setBuddy(U1Edit);
-  u2Label->setBuddy(U2Edit);
-  resultLabel->setBuddy(ResCB);
-
   connect(ResCB, &QComboBox::activated, this, [this] { ResCBSelect(); });
   connect(WorkResultButton, &QPushButton::clicked, this, &TEmulateForm::WorkResultButtonClick);
 
   CurrentModeButton = EModeButton;
   ResCBSelect();
+}
+
+bool TEmulateForm::event(QEvent* event) {
+  // The form names the window's pixel size before it makes the controls. Applied there and then,
+  // the controls start in their final font and none sees it change, which would make the result
+  // list build its pop-up at once instead of when it first opens.
+  if (event->type() == QEvent::DynamicPropertyChange &&
+      static_cast<QDynamicPropertyChangeEvent*>(event)->propertyName() == kPixelSizeProperty)
+    ApplyPixelFonts(this);
+  return QWidget::event(event);
 }
 
 void TEmulateForm::showEvent(QShowEvent* event) {

@@ -3,18 +3,16 @@
 #include <QWidget>
 #include <random>
 
-class QCheckBox;
-class QComboBox;
-class QGroupBox;
-class QLineEdit;
-class QProgressBar;
-class QPushButton;
+#include "ui_EmulateUn.h"
+
 class TKVZDevice;
 
 // The device emulator: writes mode and work result frames straight into the device object's
 // receive buffer, where the listening loop finds them as if the detector had sent them. Created
 // hidden; service staff open it from the main window.
-class TEmulateForm : public QWidget {
+class TEmulateForm : public QWidget, public Ui::TEmulateForm {
+  Q_OBJECT
+
  public:
   TEmulateForm(QWidget* mainWindow, TKVZDevice& device);
 
@@ -25,23 +23,8 @@ class TEmulateForm : public QWidget {
 
   QPushButton* CurrentModeButton;
 
-  QGroupBox* GroupBox1;
-  QPushButton* CModeButton;
-  QPushButton* RModeButton;
-  QProgressBar* ProgressBar1;
-  QPushButton* EModeButton;
-  QPushButton* YModeButton;
-  QPushButton* WModeButton;
-  QPushButton* Button2;
-  QPushButton* Button1;
-  QGroupBox* GroupBox2;
-  QLineEdit* U1Edit;
-  QLineEdit* U2Edit;
-  QComboBox* ResCB;
-  QPushButton* WorkResultButton;
-  QCheckBox* ErrCB;
-
  protected:
+  bool event(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
  private:

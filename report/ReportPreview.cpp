@@ -1,24 +1,20 @@
 #include "report/ReportPreview.h"
 
-#include <QAction>
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QLabel>
 #include <QPageSetupDialog>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QScreen>
-#include <QScrollArea>
 #include <QScrollBar>
 #include <QStandardPaths>
-#include <QStatusBar>
-#include <QToolBar>
-#include <QVBoxLayout>
+#include <QStyle>
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <utility>
 
 #include "report/ReportFile.h"
 #include "report/ReportRenderer.h"
@@ -87,32 +83,27 @@ class TReportPageView : public QWidget {
 
 TReportPreview::TReportPreview(TReportPage& page, QWidget* parent, TShowError showError)
     : QDialog(parent), page_(page), showError_(std::move(showError)) {
-  setModal(true);
+  setupUi(this);
   setWindowTitle(page_.title);
   setWindowFlag(Qt::WindowMaximizeButtonHint);
   printer_.setPageSize(QPageSize(page_.paper, QPageSize::Millimeter));
   printer_.setPageOrientation(QPageLayout::Portrait);
   printer_.setDocName(page_.title);
 
-  ToolBar = new QToolBar(this);
-  ZoomFitAction = AddAction(QStyle::SP_FileDialogContentsView, "Страница целиком");
-  Zoom100Action = AddAction(QStyle::SP_FileDialogListView, "Масштаб 100 %");
-  ZoomWidthAction = AddAction(QStyle::SP_ToolBarHorizontalExtensionButton, "По ширине страницы");
-  ToolBar->addSeparator();
-  FirstPageAction = AddAction(QStyle::SP_MediaSkipBackward, "Первая страница");
-  PreviousPageAction = AddAction(QStyle::SP_ArrowBack, "Предыдущая страница");
-  NextPageAction = AddAction(QStyle::SP_ArrowForward, "Следующая страница");
-  LastPageAction = AddAction(QStyle::SP_MediaSkipForward, "Последняя страница");
-  ToolBar->addSeparator();
-  PrinterSetupAction = AddAction(QStyle::SP_FileDialogDetailedView, "Настройка принтера");
-  PrintAction = AddAction(QStyle::SP_DialogApplyButton, "Печать");
-  SaveAction = AddAction(QStyle::SP_DialogSaveButton, "Сохранить");
-  LoadAction = AddAction(QStyle::SP_DialogOpenButton, "Открыть");
-  ToolBar->addSeparator();
-  CloseAction = AddAction(QStyle::SP_DialogCloseButton, "Закрыть");
-  PrintAction->setShortcut(QKeySequence::Print);
-  SaveAction->setShortcut(QKeySequence::Save);
-  LoadAction->setShortcut(QKeySequence::Open);
+  const std::pair<QAction*, QStyle::StandardPixmap> icons[] = {
+      {ZoomFitAction, QStyle::SP_FileDialogContentsView},
+      {Zoom100Action, QStyle::SP_FileDialogListView},
+      {ZoomWidthAction, QStyle::SP_ToolBarHorizontalExtensionButton},
+      {FirstPageAction, QStyle::SP_MediaSkipBackward},
+      {PreviousPageAction, QStyle::SP_ArrowBack},
+      {NextPageAction, QStyle::SP_ArrowForward},
+      {LastPageAction, QStyle::SP_MediaSkipForward},
+      {PrinterSetupAction, QStyle::SP_FileDialogDetailedView},
+      {PrintAction, QStyle::SP_DialogApplyButton},
+      {SaveAction, QStyle::SP_DialogSaveButton},
+      {LoadAction, QStyle::SP_DialogOpenButton},
+      {CloseAction, QStyle::SP_DialogCloseButton}};
+  for (const auto& [action, icon] : icons) action->setIcon(style()->standardIcon(icon));
 
   connect(ZoomFitAction, &QAction::triggered, this, &TReportPreview::ZoomToFit);
   connect(Zoom100Action, &QAction::triggered, this, [this] { SetZoomPercent(100); });
@@ -128,34 +119,19 @@ TReportPreview::TReportPreview(TReportPage& page, QWidget* parent, TShowError sh
   connect(CloseAction, &QAction::triggered, this, &QDialog::close);
 
   view_ = new TReportPageView(page_);
-  scroll_ = new QScrollArea(this);
-  scroll_->setBackgroundRole(QPalette::Dark);
-  scroll_->setAlignment(Qt::AlignCenter);
-  scroll_->setWidget(view_);
-  scroll_->setAccessibleName("Страница протокола");
-  scroll_->viewport()->installEventFilter(this);
-
-  auto* status = new QStatusBar(this);
-  PageLabel = new QLabel(status);
-  ZoomLabel = new QLabel(status);
-  PageLabel->setTextFormat(Qt::PlainText);
-  ZoomLabel->setTextFormat(Qt::PlainText);
-  status->addWidget(PageLabel, 1);
-  status->addPermanentWidget(ZoomLabel);
-
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(0);
-  layout->addWidget(ToolBar);
-  layout->addWidget(scroll_, 1);
-  layout->addWidget(status);
+  PageScrollBox->setBackgroundRole(QPalette::Dark);
+  PageScrollBox->setWidget(view_);
+  PageScrollBox->viewport()->installEventFilter(this);
+  // The status bar lays out its own items: the page on the left, the zoom at the right.
+  StatusBar->addWidget(PageLabel, 1);
+  StatusBar->addPermanentWidget(ZoomLabel);
 
   // Opens at the report's own zoom, the page's whole width in view where the screen allows.
   zoomPercent_ = std::clamp(page_.zoomPercent, kMinZoom, kMaxZoom);
   const QSize available = screen()->availableGeometry().size();
   const int pageWidth = view_->SizeAt(zoomPercent_).width() +
-                        style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll_) +
-                        2 * scroll_->frameWidth();
+                        style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, PageScrollBox) +
+                        2 * PageScrollBox->frameWidth();
   resize(std::min(available.width() * 9 / 10, std::max(pageWidth, ToolBar->sizeHint().width())),
          available.height() * 9 / 10);
   ApplyZoom();
@@ -163,12 +139,6 @@ TReportPreview::TReportPreview(TReportPage& page, QWidget* parent, TShowError sh
 }
 
 TReportPreview::~TReportPreview() = default;
-
-QAction* TReportPreview::AddAction(QStyle::StandardPixmap icon, const QString& tip) {
-  QAction* action = ToolBar->addAction(style()->standardIcon(icon), tip);
-  action->setToolTip(tip);
-  return action;
-}
 
 void TReportPreview::SetZoomPercent(int percent) {
   zoomMode_ = TZoomMode::Fixed;
@@ -189,7 +159,7 @@ void TReportPreview::ZoomToWidth() {
 int TReportPreview::FittingPercent(bool wholePage) const {
   // Measured against the viewport as it is without scroll bars, so that fitting does not depend
   // on the bars the previous zoom needed, and refitting on their coming and going changes nothing.
-  const QSize room = scroll_->maximumViewportSize();
+  const QSize room = PageScrollBox->maximumViewportSize();
   const QSize at100 = view_->SizeAt(100);
   const double paperWidth = at100.width() - 2 * kBorder - kShadow;
   const double paperHeight = at100.height() - 2 * kBorder - kShadow;
@@ -198,7 +168,7 @@ int TReportPreview::FittingPercent(bool wholePage) const {
   if (wholePage)
     return static_cast<int>(std::floor(100 * std::min(width / paperWidth, height / paperHeight)));
   // Across the width the page is taller than the window: leave room for the vertical bar.
-  const double bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll_);
+  const double bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, PageScrollBox);
   return static_cast<int>(std::floor(100 * (width - bar) / paperWidth));
 }
 
@@ -215,7 +185,7 @@ void TReportPreview::GoToPage(int index) {
   PreviousPageAction->setEnabled(currentPage_ > 0);
   NextPageAction->setEnabled(currentPage_ < pageCount_ - 1);
   LastPageAction->setEnabled(currentPage_ < pageCount_ - 1);
-  scroll_->ensureVisible(0, 0);
+  PageScrollBox->ensureVisible(0, 0);
   UpdateStatus();
 }
 
@@ -225,7 +195,7 @@ void TReportPreview::UpdateStatus() {
 }
 
 bool TReportPreview::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == scroll_->viewport() && event->type() == QEvent::Resize &&
+  if (watched == PageScrollBox->viewport() && event->type() == QEvent::Resize &&
       zoomMode_ != TZoomMode::Fixed)
     ApplyZoom();
   return QDialog::eventFilter(watched, event);

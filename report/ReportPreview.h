@@ -3,25 +3,22 @@
 #include <QDialog>
 #include <QPrinter>
 #include <QString>
-#include <QStyle>
 #include <functional>
 
 #include "report/ReportPage.h"
+#include "ui_ReportPreview.h"
 
-class QAction;
-class QLabel;
-class QScrollArea;
-class QToolBar;
 class TReportPageView;
 
 // The protocol's print preview, run with exec(): the page as it will be printed, white paper on
 // grey, with a tool bar to zoom, turn pages, set up the printer, print, save as PDF or as a
 // protocol file, and open a saved protocol in place of the shown one (which changes the page the
-// caller passed in). Errors are shown in message boxes and the window stays open.
+// caller passed in). Errors are shown in message boxes and the window stays open. The status bar
+// reads "Страница 1 из 1" and "Масштаб 100 %".
 //
 // Each command the tool bar runs is a public method; those that would ask something (a file, a
 // printer) have a twin that takes the answer, so tests drive the window without modal dialogs.
-class TReportPreview : public QDialog {
+class TReportPreview : public QDialog, public Ui::TReportPreview {
   Q_OBJECT
 
  public:
@@ -62,29 +59,12 @@ class TReportPreview : public QDialog {
   void Save();
   void Load();
 
-  QToolBar* ToolBar;
-  QAction* ZoomFitAction;
-  QAction* Zoom100Action;
-  QAction* ZoomWidthAction;
-  QAction* FirstPageAction;
-  QAction* PreviousPageAction;
-  QAction* NextPageAction;
-  QAction* LastPageAction;
-  QAction* PrinterSetupAction;
-  QAction* PrintAction;
-  QAction* SaveAction;
-  QAction* LoadAction;
-  QAction* CloseAction;
-  QLabel* PageLabel;  // "Страница 1 из 1"
-  QLabel* ZoomLabel;  // "Масштаб 100 %"
-
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   enum class TZoomMode { Fixed, FitPage, FitWidth };
 
-  QAction* AddAction(QStyle::StandardPixmap icon, const QString& tip);
   void ApplyZoom();
   int FittingPercent(bool wholePage) const;
   void UpdateStatus();
@@ -93,7 +73,6 @@ class TReportPreview : public QDialog {
   TReportPage& page_;
   TShowError showError_;
   QPrinter printer_{QPrinter::HighResolution};
-  QScrollArea* scroll_;
   TReportPageView* view_;
   TZoomMode zoomMode_ = TZoomMode::Fixed;
   int zoomPercent_ = 100;
