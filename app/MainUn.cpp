@@ -48,8 +48,8 @@ TMainForm::TMainForm(const TLinkEnv& env, const std::function<bool()>& setWorkDi
   setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
+  FollowPixelSizes(this);
   setupUi(this);
-  ApplyPixelFonts(this);
   setWindowTitle(windowTitle() + kProgramVersion);
   PaintWhite(this);
 

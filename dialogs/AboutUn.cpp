@@ -8,8 +8,8 @@
 
 TAboutForm::TAboutForm(QWidget* mainWindow, const TKVZDevice& device)
     : QDialog(mainWindow), mainWindow_(mainWindow), device_(device) {
+  FollowPixelSizes(this);
   setupUi(this);
-  ApplyPixelFonts(this);
   PaintWhite(this);
   Image1->setPixmap(Picture("instrument", Image1->size(), devicePixelRatioF()));
   Image2->setPixmap(Picture("emblem", Image2->size(), devicePixelRatioF()));

@@ -1,7 +1,6 @@
 #include "emulator/EmulateUn.h"
 
 #include <QApplication>
-#include <QDynamicPropertyChangeEvent>
 #include <chrono>
 #include <thread>
 
@@ -27,8 +26,8 @@ TEmulateForm::TEmulateForm(QWidget* mainWindow, TKVZDevice& device)
       device_(device),
       random_(static_cast<std::mt19937::result_type>(
           std::chrono::system_clock::now().time_since_epoch().count())) {
+  FollowPixelSizes(this);
   setupUi(this);
-  ApplyPixelFonts(this);
   for (QPushButton* button :
        {CModeButton, RModeButton, EModeButton, YModeButton, WModeButton, Button2, Button1})
     connect(button, &QPushButton::clicked, this, [this, button] { CModeButtonClick(button); });
@@ -37,16 +36,6 @@ TEmulateForm::TEmulateForm(QWidget* mainWindow, TKVZDevice& device)
 
   CurrentModeButton = EModeButton;
   ResCBSelect();
-}
-
-bool TEmulateForm::event(QEvent* event) {
-  // The form names the window's pixel size before it makes the controls. Applied there and then,
-  // the controls start in their final font and none sees it change, which would make the result
-  // list build its pop-up at once instead of when it first opens.
-  if (event->type() == QEvent::DynamicPropertyChange &&
-      static_cast<QDynamicPropertyChangeEvent*>(event)->propertyName() == kPixelSizeProperty)
-    ApplyPixelFonts(this);
-  return QWidget::event(event);
 }
 
 void TEmulateForm::showEvent(QShowEvent* event) {

@@ -24,7 +24,6 @@ class TEmulateForm : public QWidget, public Ui::TEmulateForm {
   QPushButton* CurrentModeButton;
 
  protected:
-  bool event(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
  private:

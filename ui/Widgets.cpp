@@ -1,31 +1,39 @@
 #include "ui/Widgets.h"
 
+#include <QChildEvent>
+#include <QDynamicPropertyChangeEvent>
 #include <QPalette>
 #include <QVariant>
 #include <QWidget>
 
 namespace {
 
-void ApplyPixelFont(QWidget* widget) {
-  const QVariant pixels = widget->property(kPixelSizeProperty);
-  if (!pixels.isValid()) return;
-  QFont font = widget->font();
-  font.setPixelSize(pixels.toInt());
-  widget->setFont(font);
-}
+class TPixelSizeFollower : public QObject {
+ public:
+  explicit TPixelSizeFollower(QWidget* window) : QObject(window) {
+    window->installEventFilter(this);
+  }
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::ChildAdded) {
+      QObject* child = static_cast<QChildEvent*>(event)->child();
+      if (child->isWidgetType()) child->installEventFilter(this);
+    } else if (event->type() == QEvent::DynamicPropertyChange &&
+               static_cast<QDynamicPropertyChangeEvent*>(event)->propertyName() ==
+                   kPixelSizeProperty) {
+      auto* widget = static_cast<QWidget*>(watched);
+      QFont font = widget->font();
+      font.setPixelSize(widget->property(kPixelSizeProperty).toInt());
+      widget->setFont(font);
+    }
+    return false;
+  }
+};
 
 }  // namespace
 
-void ApplyPixelFonts(QWidget* window) {
-  ApplyPixelFont(window);
-  for (QWidget* child : window->findChildren<QWidget*>()) ApplyPixelFont(child);
-}
-
-QFont PixelFont(const QString& family, int pixels, bool bold) {
-  QFont font(family);
-  font.setPixelSize(pixels);
-  font.setBold(bold);
-  return font;
+void FollowPixelSizes(QWidget* window) {
+  new TPixelSizeFollower(window);
 }
 
 void PaintWhite(QWidget* widget) {

@@ -1,8 +1,5 @@
 #pragma once
 
-#include <QFont>
-#include <QString>
-
 class QWidget;
 
 // The windows are drawn in pixels, fonts included. A Designer form can give a font only in points,
@@ -10,10 +7,11 @@ class QWidget;
 // weight in its font and the size in pixels in the dynamic property "pixelSize".
 inline constexpr char kPixelSizeProperty[] = "pixelSize";
 
-// Gives window, and every widget inside it that has the property, its font's size in pixels.
-void ApplyPixelFonts(QWidget* window);
-
-QFont PixelFont(const QString& family, int pixels, bool bold = false);
+// Called before the form's setupUi: from then on each "pixelSize" the form sets, on window or on
+// any widget made inside it, sizes that widget's font at once. A size applied only after the
+// controls exist would reach them as a font change, and a combo box that sees one builds its
+// pop-up there and then rather than when it first opens.
+void FollowPixelSizes(QWidget* window);
 
 // The white ground of the main and information windows, which the style would otherwise paint.
 void PaintWhite(QWidget* widget);
