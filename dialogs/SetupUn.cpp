@@ -1,15 +1,12 @@
 #include "dialogs/SetupUn.h"
 
-#include <QComboBox>
-#include <QGroupBox>
 #include <QKeyEvent>
-#include <QLabel>
-#include <QPushButton>
 #include <exception>
 
 #include "device/PortList.h"
 #include "ui/MsgBox.h"
 #include "ui/Pictures.h"
+#include "ui/Widgets.h"
 
 namespace {
 
@@ -28,11 +25,8 @@ const TChoice kParities[] = {{"нет", 0}, {"чет", 2}, {"нечет", 1}, {"
 const TChoice kStopBits[] = {{"1", 0}, {"1,5", 1}, {"2", 2}};
 
 template <std::size_t N>
-QComboBox* ChoiceList(QWidget* parent, const TChoice (&choices)[N]) {
-  auto* box = new QComboBox(parent);
+void Fill(QComboBox* box, const TChoice (&choices)[N]) {
   for (const TChoice& c : choices) box->addItem(QString::fromUtf8(c.text), c.code);
-  box->setEnabled(false);
-  return box;
 }
 
 void Select(QComboBox* box, std::uint32_t code) {
@@ -48,65 +42,14 @@ void Store(const QComboBox* box, Field& field) {
 
 TSetupForm::TSetupForm(QWidget* owner, std::string portSource, std::function<void()> deleteHistory)
     : QDialog(owner), portSource_(std::move(portSource)), deleteHistory_(std::move(deleteHistory)) {
-  setWindowTitle(" Настройки");
-  setFixedSize(317, 261);
-  QFont plain("MS Sans Serif");
-  plain.setPixelSize(11);
-  plain.setBold(false);
-  setFont(plain);
-  QFont bold = plain;
-  bold.setBold(true);
-
-  GroupBox1 = new QGroupBox(" Настройка соединения с прибором ", this);
-  GroupBox1->setGeometry(6, 4, 305, 171);
-  GroupBox1->setFont(bold);
-
-  Image1 = new QLabel(GroupBox1);
-  Image1->setGeometry(12, 22, 24, 24);
-  Image1->setPixmap(Picture("port", {24, 24}, devicePixelRatioF()));
-
-  COMName = new QComboBox(GroupBox1);
-  COMSpeed = ChoiceList(GroupBox1, kSpeeds);
-  COMSpeed->setMaxVisibleItems(14);
-  COMByteSize = ChoiceList(GroupBox1, kByteSizes);
-  COMParity = ChoiceList(GroupBox1, kParities);
-  COMStopBits = ChoiceList(GroupBox1, kStopBits);
-  const struct {
-    const char* caption;
-    QComboBox* box;
-  } rows[] = {{"Номер порта:", COMName},
-              {"Скорость, бит/с:", COMSpeed},
-              {"Биты данных:", COMByteSize},
-              {"Четность:", COMParity},
-              {"Стоповые биты:", COMStopBits}};
-  int top = 24;
-  for (const auto& row : rows) {
-    auto* label = new QLabel(QString::fromUtf8(row.caption), GroupBox1);
-    label->setFont(plain);
-    label->setGeometry(48, top, 100, 21);
-    // The caption names its list for screen readers, which would otherwise read the group's.
-    label->setBuddy(row.box);
-    row.box->setFont(plain);
-    row.box->setGeometry(150, top, 145, 21);
-    top += 28;
-  }
-
-  SetDefaultSettingsButton = new QPushButton("Сброс настроек программы", this);
-  SetDefaultSettingsButton->setGeometry(8, 183, 301, 36);
-  SetDefaultSettingsButton->setFlat(true);
-  SetDefaultSettingsButton->setFont(bold);
-
-  // Focused as the dialog opens, so that no list is, but no Tab stop.
-  Panel4 = new QWidget(this);
-  Panel4->setGeometry(0, 261 - 33, 317, 33);
-  Panel4->setFocusPolicy(Qt::NoFocus);
-  OkButton = new QPushButton("Готово", Panel4);
-  OkButton->setGeometry(4, 4, 86, 25);
-  CloseButton = new QPushButton("Закрыть", Panel4);
-  CloseButton->setGeometry(227, 4, 86, 25);
-  CloseButton->setToolTip("Закрыть окно");
-  for (QPushButton* button : {SetDefaultSettingsButton, OkButton, CloseButton})
-    button->setAutoDefault(false);
+  setupUi(this);
+  ApplyPixelFonts(this);
+  Image1->setPixmap(Picture("port", Image1->size(), devicePixelRatioF()));
+  // Each item's text and the code it stands for stay together, here.
+  Fill(COMSpeed, kSpeeds);
+  Fill(COMByteSize, kByteSizes);
+  Fill(COMParity, kParities);
+  Fill(COMStopBits, kStopBits);
 
   connect(OkButton, &QPushButton::clicked, this, &TSetupForm::OkButtonClick);
   connect(CloseButton, &QPushButton::clicked, this, &TSetupForm::CloseButtonClick);
@@ -183,5 +126,6 @@ void TSetupForm::keyPressEvent(QKeyEvent* event) {
 
 void TSetupForm::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
+  // The panel takes no Tab stop, so no list is focused as the dialog opens.
   Panel4->setFocus();
 }

@@ -4,16 +4,13 @@
 #include <functional>
 
 #include "device/CommonProcUn.h"
-
-class QComboBox;
-class QGroupBox;
-class QLabel;
-class QPushButton;
-class QWidget;
+#include "ui_SetupUn.h"
 
 // The port settings dialog. Its port box holds the system's list of serial ports, which the
 // connect command takes from here too.
-class TSetupForm : public QDialog {
+class TSetupForm : public QDialog, public Ui::TSetupForm {
+  Q_OBJECT
+
  public:
   // portSource: where the system's port list is read (tests point it at a fake tree);
   // deleteHistory: removes the protocol history files on a settings reset.
@@ -29,18 +26,6 @@ class TSetupForm : public QDialog {
   void SetDefaultSettingsButtonClick();
 
   TMyComPortParams Params;
-
-  QGroupBox* GroupBox1;
-  QLabel* Image1;
-  QComboBox* COMName;
-  QComboBox* COMSpeed;
-  QComboBox* COMByteSize;
-  QComboBox* COMParity;
-  QComboBox* COMStopBits;
-  QPushButton* SetDefaultSettingsButton;
-  QWidget* Panel4;
-  QPushButton* OkButton;
-  QPushButton* CloseButton;
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;

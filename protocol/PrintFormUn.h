@@ -22,6 +22,8 @@ struct TProtocolEntry {
 // Holds the printed protocol's page; the window itself is never shown. Numbers, dates and fills
 // the page, judges the measured alloy against the declared one, and previews it for printing.
 class TPrintForm : public QWidget {
+  Q_OBJECT
+
  public:
   using TClock = std::function<QDateTime()>;
   using TPreview = std::function<void(TReportPage&)>;

@@ -1,12 +1,8 @@
 #include "protocol/PrintProtocolUn.h"
 
-#include <QComboBox>
-#include <QFrame>
 #include <QKeyEvent>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QValidator>
+#include <QVariant>
 
 #include "base/Platform.h"
 #include "base/TextFile.h"
@@ -15,9 +11,11 @@
 #include "device/GuiLink.h"
 #include "protocol/HistoryList.h"
 #include "protocol/PrintFormUn.h"
+#include "ui/Widgets.h"
 
 namespace {
 
+// Here rather than in the form: an item's position is the material index the verdict compares.
 const char* const kMaterials[] = {"Золото 375 пробы (9kt)",
                                   "Золото 585 пробы (14kt)",
                                   "Золото 750 пробы (18kt)",
@@ -29,10 +27,9 @@ const char* const kMaterials[] = {"Золото 375 пробы (9kt)",
                                   "Белое золото",
                                   "Платина и сплавы"};
 
-constexpr int kLeft = 10;
-constexpr int kFullWidth = 535;
-constexpr int kCaptionHeight = 19;
-constexpr int kFieldHeight = 26;
+// The form gives each remembered field the length of its line as this dynamic property; the
+// field's own line edit, which Designer does not show, takes it from there.
+constexpr char kMaxLengthProperty[] = "maxLength";
 
 // Leaves out what a history file cannot hold, whether typed or pasted, as the field leaves out
 // text past its maximum length: the field then always shows what will be remembered.
@@ -61,16 +58,6 @@ class TStorableText : public QValidator {
   }
 };
 
-QComboBox* HistoryBox(QWidget* parent, const char* name, int maxLength) {
-  auto* box = new QComboBox(parent);
-  box->setObjectName(name);
-  box->setEditable(true);
-  box->setInsertPolicy(QComboBox::NoInsert);
-  box->lineEdit()->setMaxLength(maxLength);
-  box->setValidator(new TStorableText(box));
-  return box;
-}
-
 QStringList Items(const QComboBox* box) {
   QStringList items;
   for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
@@ -81,87 +68,18 @@ QStringList Items(const QComboBox* box) {
 
 TPrintProtocolForm::TPrintProtocolForm(QWidget* owner, TPrintForm& printForm)
     : QDialog(owner), printForm_(printForm) {
-  setWindowTitle("Печать протокола измерений");
-  setFixedSize(556, 443);
-
-  auto* area = new QWidget(this);
-  area->setGeometry(0, 0, 556, 443 - 33);
-  QFont entryFont("Tahoma");
-  entryFont.setPixelSize(16);
-  area->setFont(entryFont);
-  QFont captionFont = entryFont;
-  captionFont.setBold(true);
-
-  int top = 8;
-  // The caption names its field to a screen reader too.
-  const auto caption = [&](const char* text, int left, int width, QWidget* field) {
-    auto* label = new QLabel(QString::fromUtf8(text), area);
-    label->setFont(captionFont);
-    label->setGeometry(left, top, width, kCaptionHeight);
-    label->setBuddy(field);
-  };
-  const auto place = [&](QWidget* field, int left, int width) {
-    field->setGeometry(left, top + kCaptionHeight + 2, width, kFieldHeight);
-  };
-  const auto nextRow = [&] { top += kCaptionHeight + 2 + kFieldHeight + 14; };
-  const auto separator = [&] {
-    auto* line = new QFrame(area);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    line->setGeometry(kLeft, top, kFullWidth, 2);
-    top += 8;
-  };
-
-  PlaceCB = HistoryBox(area, "PlaceCB", 55);
-  caption("Место проведения измерений:", kLeft, kFullWidth, PlaceCB);
-  place(PlaceCB, kLeft, kFullWidth);
-  nextRow();
-  FIOCB = HistoryBox(area, "FIOCB", 30);
-  caption("Измерения проводил (Фамилия И.О.):", kLeft, kFullWidth, FIOCB);
-  place(FIOCB, kLeft, kFullWidth);
-  nextRow();
-  separator();
-  ObjectCB = HistoryBox(area, "ObjectCB", 55);
-  caption("Изделие:", kLeft, kFullWidth, ObjectCB);
-  place(ObjectCB, kLeft, kFullWidth);
-  nextRow();
-  ObjectTypeCB = new QComboBox(area);
-  ObjectTypeCB->setObjectName("ObjectTypeCB");
-  for (const char* material : kMaterials) ObjectTypeCB->addItem(QString::fromUtf8(material));
-  caption("Материал изделия (по пробирному клейму)", kLeft, kFullWidth, ObjectTypeCB);
-  place(ObjectTypeCB, kLeft, kFullWidth);
-  nextRow();
-  separator();
-  ClientFIO = new QLineEdit(area);
-  ClientFIO->setObjectName("ClientFIO");
-  ClientFIO->setMaxLength(55);
-  caption("Сдатчик (ФИО):", kLeft, kFullWidth, ClientFIO);
-  place(ClientFIO, kLeft, kFullWidth);
-  nextRow();
-  DocCB = HistoryBox(area, "DocCB", 30);
-  DocNo = new QLineEdit(area);
-  DocNo->setObjectName("DocNo");
-  DocNo->setMaxLength(30);
-  caption("Документ:", kLeft, 273, DocCB);
-  caption("Серия и номер:", kLeft + kFullWidth - 251, 251, DocNo);
-  place(DocCB, kLeft, 273);
-  place(DocNo, kLeft + kFullWidth - 251, 251);
-
-  auto* panel = new QWidget(this);
-  panel->setGeometry(0, 443 - 33, 556, 33);
-  OkButton = new QPushButton("Печать...", panel);
-  OkButton->setGeometry(4, 4, 86, 25);
-  ClearButton = new QPushButton("Очистить форму", panel);
-  ClearButton->setGeometry(92, 4, 125, 25);
-  CloseButton = new QPushButton("Закрыть", panel);
-  CloseButton->setGeometry(556 - 4 - 86, 4, 86, 25);
-  CloseButton->setToolTip("Закрыть окно");
-  // No default button: Enter in a field moves on, and Enter on a button presses that button
-  // (see eventFilter), as on Windows.
-  for (QPushButton* button : {OkButton, ClearButton, CloseButton}) {
-    button->setAutoDefault(false);
-    button->installEventFilter(this);
+  setupUi(this);
+  ApplyPixelFonts(this);
+  for (QComboBox* box : Remembered()) {
+    if (const QVariant maxLength = box->property(kMaxLengthProperty); maxLength.isValid())
+      box->lineEdit()->setMaxLength(maxLength.toInt());
+    box->setValidator(new TStorableText(box));
   }
+  for (const char* material : kMaterials) ObjectTypeCB->addItem(QString::fromUtf8(material));
+
+  // The form makes no button the default: Enter in a field moves on, and Enter on a button presses
+  // that button (see eventFilter), as on Windows.
+  for (QPushButton* button : {OkButton, ClearButton, CloseButton}) button->installEventFilter(this);
   connect(OkButton, &QPushButton::clicked, this, &TPrintProtocolForm::OkButtonClick);
   connect(ClearButton, &QPushButton::clicked, this, &TPrintProtocolForm::ClearButtonClick);
   connect(CloseButton, &QPushButton::clicked, this, &TPrintProtocolForm::CloseButtonClick);

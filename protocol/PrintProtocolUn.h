@@ -4,15 +4,15 @@
 #include <string>
 #include <vector>
 
-class QComboBox;
-class QLineEdit;
-class QPushButton;
-class QWidget;
+#include "ui_PrintProtocolUn.h"
+
 class TPrintForm;
 
 // The protocol entry dialog. Free-text fields remember what was typed before, one history file
 // per field beside the program; the dialog keeps its content between showings.
-class TPrintProtocolForm : public QDialog {
+class TPrintProtocolForm : public QDialog, public Ui::TPrintProtocolForm {
+  Q_OBJECT
+
  public:
   TPrintProtocolForm(QWidget* owner, TPrintForm& printForm);
 
@@ -25,17 +25,6 @@ class TPrintProtocolForm : public QDialog {
   void OkButtonClick();
   void ClearButtonClick();
   void CloseButtonClick();
-
-  QComboBox* PlaceCB;
-  QComboBox* FIOCB;
-  QComboBox* ObjectCB;
-  QComboBox* ObjectTypeCB;
-  QLineEdit* ClientFIO;
-  QComboBox* DocCB;
-  QLineEdit* DocNo;
-  QPushButton* OkButton;
-  QPushButton* ClearButton;
-  QPushButton* CloseButton;
 
  protected:
   void showEvent(QShowEvent* event) override;
