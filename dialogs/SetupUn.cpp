@@ -42,8 +42,8 @@ void Store(const QComboBox* box, Field& field) {
 
 TSetupForm::TSetupForm(QWidget* owner, std::string portSource, std::function<void()> deleteHistory)
     : QDialog(owner), portSource_(std::move(portSource)), deleteHistory_(std::move(deleteHistory)) {
+  FollowPixelSizes(this);
   setupUi(this);
-  ApplyPixelFonts(this);
   Image1->setPixmap(Picture("port", Image1->size(), devicePixelRatioF()));
   // Each item's text and the code it stands for stay together, here.
   Fill(COMSpeed, kSpeeds);

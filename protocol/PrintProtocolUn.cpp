@@ -68,8 +68,8 @@ QStringList Items(const QComboBox* box) {
 
 TPrintProtocolForm::TPrintProtocolForm(QWidget* owner, TPrintForm& printForm)
     : QDialog(owner), printForm_(printForm) {
+  FollowPixelSizes(this);
   setupUi(this);
-  ApplyPixelFonts(this);
   for (QComboBox* box : Remembered()) {
     if (const QVariant maxLength = box->property(kMaxLengthProperty); maxLength.isValid())
       box->lineEdit()->setMaxLength(maxLength.toInt());
