@@ -15,6 +15,7 @@ namespace {
 // Another instance's transaction lasts milliseconds; a write waits this long for it before
 // giving up.
 constexpr int kBusyTimeoutMs = 10000;
+constexpr int kRetryMs = 10;
 
 // kMigrations[v] brings a register of schema version v (PRAGMA user_version; 0 is a new, empty
 // file) to version v + 1.
@@ -219,7 +220,16 @@ TProtocolRegister::TProtocolRegister(const std::string& fileName) : fileName_(fi
   std::string journal;
   {
     const TStatement mode = Prepare(db, fileName_, "PRAGMA journal_mode = WAL", kOpenFailure);
-    if (sqlite3_step(mode.get()) != SQLITE_ROW) Fail(db, fileName_, kOpenFailure);
+    // Switching a new file reads it and then asks for the write lock; SQLite does not wait for a
+    // lock asked for from inside a read (that could deadlock), so while another instance writes
+    // its own start, this one waits here.
+    int step = sqlite3_step(mode.get());
+    for (int waited = 0; step == SQLITE_BUSY && waited < kBusyTimeoutMs; waited += kRetryMs) {
+      sqlite3_reset(mode.get());
+      sqlite3_sleep(kRetryMs);
+      step = sqlite3_step(mode.get());
+    }
+    if (step != SQLITE_ROW) Fail(db, fileName_, kOpenFailure);
     journal = ColumnText(mode.get(), 0);
   }
   if (journal != "wal")
