@@ -15,6 +15,8 @@ packages=(
   # the program
   qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-translations-l10n
   libgl-dev fonts-liberation fonts-wine
+  # the protocol register
+  libsqlite3-dev
   # checking the installed menu entry, AppStream data and the Debian package (CPack finds the
   # binaries to hand to dpkg-shlibdeps with file)
   desktop-file-utils appstream dpkg-dev file lintian
@@ -26,6 +28,9 @@ packages=(
   # with dpkg-dev, above) against the native Qt tools; Qt's Russian texts come from
   # qt6-translations-l10n, also above
   perl
+  # and its SQLite: scripts/sqlite-windows.sh generates the amalgamation from Debian's sqlite3
+  # source package with the source tree's Tcl scripts
+  tcl
   # its installer
   nsis
   # the fresh-machine check: a minimal Debian system to run the tests in

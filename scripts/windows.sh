@@ -5,7 +5,8 @@
 #   scripts/windows.sh [native-build-dir]     (default: build/)
 #
 # Installs the packages, builds the static Windows Qt the first time (scripts/qt-windows.sh, some
-# 20 minutes; later runs reuse it), builds the native picture renderer in the native build, then
+# 20 minutes; later runs reuse it) and generates SQLite's amalgamation (scripts/sqlite-windows.sh,
+# under a minute, also once), builds the native picture renderer in the native build, then
 # cross-builds the program and checks that the executable is a GUI program that needs nothing
 # but Windows' own DLLs, then packs it into the installer with NSIS.
 set -euo pipefail
@@ -19,6 +20,8 @@ step() { printf '== %s\n' "$*"; }
 bash "$root/scripts/setup.sh"
 qt=$(bash "$root/scripts/qt-windows.sh" | tail -n1)
 step "Qt for Windows: $qt"
+sqlite=$(bash "$root/scripts/sqlite-windows.sh" | tail -n1)
+step "SQLite for Windows: $sqlite"
 
 step "native picture renderer in $native"
 bash "$root/scripts/native-tools.sh" "$native" kvz03-icons
@@ -26,7 +29,7 @@ bash "$root/scripts/native-tools.sh" "$native" kvz03-icons
 step "cross build in $cross"
 work=$(mktemp -d /tmp/kvz03-windows.XXXXXX)
 trap 'rm -rf "$work"' EXIT
-export KVZ_QT_WINDOWS=$qt KVZ_ICON_RENDERER=$native/tools/icons/kvz03-icons
+export KVZ_QT_WINDOWS=$qt KVZ_SQLITE_WINDOWS=$sqlite KVZ_ICON_RENDERER=$native/tools/icons/kvz03-icons
 (cd "$root" && cmake --preset windows) >"$work/configure.log" ||
   { cat "$work/configure.log"; exit 1; }
 cmake --build "$cross" --target KVZApp

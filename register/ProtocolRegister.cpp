@@ -1,0 +1,329 @@
+#include "register/ProtocolRegister.h"
+
+#include <sqlite3.h>
+
+#include <array>
+#include <cstdio>
+#include <new>
+#include <string_view>
+
+#include "base/Platform.h"
+#include "register/TextFold.h"
+
+namespace {
+
+// Another instance's transaction lasts milliseconds; a write waits this long for it before
+// giving up.
+constexpr int kBusyTimeoutMs = 10000;
+constexpr int kRetryMs = 10;
+
+// kMigrations[v] brings a register of schema version v (PRAGMA user_version; 0 is a new, empty
+// file) to version v + 1.
+constexpr std::array<const char*, 1> kMigrations = {
+    R"(CREATE TABLE protocols (
+         id INTEGER PRIMARY KEY,
+         number INTEGER NOT NULL UNIQUE,
+         made_at TEXT NOT NULL CHECK (made_at GLOB
+           '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]T[0-9][0-9]:[0-9][0-9]:[0-9][0-9]'),
+         place TEXT NOT NULL,
+         operator TEXT NOT NULL,
+         item TEXT NOT NULL,
+         material TEXT NOT NULL,
+         material_index INTEGER NOT NULL,
+         client TEXT NOT NULL,
+         document TEXT NOT NULL,
+         document_no TEXT NOT NULL,
+         result_code TEXT NOT NULL,
+         result_text TEXT NOT NULL,
+         u1 INTEGER NOT NULL,
+         u2 INTEGER NOT NULL,
+         mode TEXT NOT NULL,
+         matches INTEGER NOT NULL CHECK (matches IN (0, 1)),
+         verdict TEXT NOT NULL,
+         pdf_file TEXT NOT NULL
+       ) STRICT;
+       CREATE INDEX protocols_made_at ON protocols (made_at);)",
+};
+constexpr int kSchemaVersion = static_cast<int>(kMigrations.size());
+
+// In the order Record binds them and Find reads them.
+constexpr const char* kColumns =
+    "number, made_at, place, operator, item, material, material_index, client, document, "
+    "document_no, result_code, result_text, u1, u2, mode, matches, verdict, pdf_file";
+// The columns the register window shows, which its search box looks through.
+constexpr const char* kShownColumns =
+    "number, made_at, client, item, material, result_text, verdict";
+
+constexpr const char* kOpenFailure = "Не удалось открыть журнал протоколов";
+constexpr const char* kWriteFailure = "Не удалось записать протокол в журнал";
+constexpr const char* kReadFailure = "Не удалось прочитать журнал протоколов";
+
+[[noreturn]] void Fail(sqlite3* db, const std::string& fileName, const char* failure) {
+  throw TRegisterError(std::string(failure) + " \"" + fileName +
+                       "\": " + (db ? sqlite3_errmsg(db) : sqlite3_errstr(SQLITE_NOMEM)));
+}
+
+void Exec(sqlite3* db, const std::string& fileName, const std::string& sql, const char* failure) {
+  if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+    Fail(db, fileName, failure);
+}
+
+struct TFinalizer {
+  void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
+};
+using TStatement = std::unique_ptr<sqlite3_stmt, TFinalizer>;
+
+TStatement Prepare(sqlite3* db, const std::string& fileName, const std::string& sql,
+                   const char* failure) {
+  sqlite3_stmt* statement = nullptr;
+  if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &statement, nullptr) !=
+      SQLITE_OK)
+    Fail(db, fileName, failure);
+  return TStatement(statement);
+}
+
+// The one value a statement such as a PRAGMA or an aggregate yields; NULL reads as nothing.
+std::optional<std::int64_t> QueryInteger(sqlite3* db, const std::string& fileName,
+                                         const std::string& sql, const char* failure) {
+  TStatement statement = Prepare(db, fileName, sql, failure);
+  if (sqlite3_step(statement.get()) != SQLITE_ROW) Fail(db, fileName, failure);
+  if (sqlite3_column_type(statement.get(), 0) == SQLITE_NULL) return std::nullopt;
+  return sqlite3_column_int64(statement.get(), 0);
+}
+
+// Every write runs here. IMMEDIATE takes the write lock at the start, so waiting for another
+// instance happens under the busy timeout before anything is done, never halfway through.
+template <typename TBody>
+void InTransaction(sqlite3* db, const std::string& fileName, const char* failure, TBody&& body) {
+  Exec(db, fileName, "BEGIN IMMEDIATE", failure);
+  try {
+    body();
+    Exec(db, fileName, "COMMIT", failure);
+  } catch (...) {
+    // The rethrow reports what failed. A rollback that fails as well leaves the transaction open,
+    // and the next write's BEGIN reports that.
+    if (!sqlite3_get_autocommit(db)) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    throw;
+  }
+}
+
+int SchemaVersion(sqlite3* db, const std::string& fileName) {
+  const auto version = QueryInteger(db, fileName, "PRAGMA user_version", kOpenFailure);
+  if (version.value_or(0) > kSchemaVersion)
+    throw TRegisterError("Журнал протоколов \"" + fileName +
+                         "\" записан более новой версией программы (версия журнала " +
+                         std::to_string(*version) + ")");
+  return static_cast<int>(version.value_or(0));
+}
+
+// A code byte of the detector as one UTF-8 character, and back.
+std::string CodeText(char code) {
+  return code == 0 ? std::string() : Cp1251ToUtf8(std::string_view(&code, 1));
+}
+
+char CodeByte(const std::string& text) {
+  const std::string byte = Utf8ToCp1251(text);
+  return byte.empty() ? '\0' : byte[0];
+}
+
+std::string DayText(std::chrono::sys_days day) {
+  const std::chrono::year_month_day date(day);
+  std::array<char, 16> text{};
+  std::snprintf(text.data(), text.size(), "%04d-%02u-%02u", static_cast<int>(date.year()),
+                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()));
+  return text.data();
+}
+
+std::string_view ValueText(sqlite3_value* value) {
+  const unsigned char* text = sqlite3_value_text(value);
+  if (!text) return {};
+  return {reinterpret_cast<const char*>(text),
+          static_cast<std::size_t>(sqlite3_value_bytes(value))};
+}
+
+// kvz_contains(word, column...): whether the word, folded already, occurs in a column once that is
+// folded too. SQLite's own LIKE and lower() fold ASCII letters only.
+void Contains(sqlite3_context* context, int argc, sqlite3_value** argv) {
+  auto& folded = *static_cast<std::string*>(sqlite3_user_data(context));
+  try {
+    const std::string_view word = ValueText(argv[0]);
+    for (int i = 1; i < argc; ++i) {
+      const std::string_view text = ValueText(argv[i]);
+      if (text.data() == nullptr && sqlite3_value_type(argv[i]) != SQLITE_NULL) {
+        sqlite3_result_error_nomem(context);
+        return;
+      }
+      folded.clear();
+      AppendFoldedCase(folded, text);
+      if (folded.find(word) != std::string::npos) {
+        sqlite3_result_int(context, 1);
+        return;
+      }
+    }
+    sqlite3_result_int(context, 0);
+  } catch (const std::bad_alloc&) {
+    sqlite3_result_error_nomem(context);
+  }
+}
+
+std::string ColumnText(sqlite3_stmt* statement, int column) {
+  const unsigned char* text = sqlite3_column_text(statement, column);
+  if (!text && sqlite3_column_type(statement, column) != SQLITE_NULL) throw std::bad_alloc();
+  if (!text) return {};
+  return {reinterpret_cast<const char*>(text),
+          static_cast<std::size_t>(sqlite3_column_bytes(statement, column))};
+}
+
+TProtocolEntry ReadEntry(sqlite3_stmt* statement) {
+  TProtocolEntry entry;
+  entry.Number = sqlite3_column_int64(statement, 0);
+  entry.MadeAt = ColumnText(statement, 1);
+  entry.Place = ColumnText(statement, 2);
+  entry.Operator = ColumnText(statement, 3);
+  entry.Item = ColumnText(statement, 4);
+  entry.Material = ColumnText(statement, 5);
+  entry.MaterialIndex = sqlite3_column_int(statement, 6);
+  entry.Client = ColumnText(statement, 7);
+  entry.Document = ColumnText(statement, 8);
+  entry.DocumentNo = ColumnText(statement, 9);
+  entry.ResultCode = CodeByte(ColumnText(statement, 10));
+  entry.ResultText = ColumnText(statement, 11);
+  entry.U1 = sqlite3_column_int(statement, 12);
+  entry.U2 = sqlite3_column_int(statement, 13);
+  entry.Mode = CodeByte(ColumnText(statement, 14));
+  entry.Matches = sqlite3_column_int(statement, 15) != 0;
+  entry.Verdict = ColumnText(statement, 16);
+  entry.PdfFile = ColumnText(statement, 17);
+  return entry;
+}
+
+}  // namespace
+
+// sqlite3_close_v2 has no failure to report: it closes at once or, with statements still open,
+// as soon as the last is finalised.
+void TProtocolRegister::TCloser::operator()(sqlite3* db) const {
+  sqlite3_close_v2(db);
+}
+
+TProtocolRegister::TProtocolRegister(const std::string& fileName) : fileName_(fileName) {
+  sqlite3* db = nullptr;
+  const int opened =
+      sqlite3_open_v2(fileName.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  db_.reset(db);
+  if (opened != SQLITE_OK) Fail(db, fileName_, kOpenFailure);
+  sqlite3_busy_timeout(db, kBusyTimeoutMs);
+
+  // Read before anything is set, so a register of a newer program is left exactly as it was.
+  int version = SchemaVersion(db, fileName_);
+  // Write-ahead logging: a commit appends to protocols.db-wal, a crash at any moment leaves the
+  // last commit readable, and readers never wait for a writer.
+  std::string journal;
+  {
+    const TStatement mode = Prepare(db, fileName_, "PRAGMA journal_mode = WAL", kOpenFailure);
+    // Switching a new file reads it and then asks for the write lock; SQLite does not wait for a
+    // lock asked for from inside a read (that could deadlock), so while another instance writes
+    // its own start, this one waits here.
+    int step = sqlite3_step(mode.get());
+    for (int waited = 0; step == SQLITE_BUSY && waited < kBusyTimeoutMs; waited += kRetryMs) {
+      sqlite3_reset(mode.get());
+      sqlite3_sleep(kRetryMs);
+      step = sqlite3_step(mode.get());
+    }
+    if (step != SQLITE_ROW) Fail(db, fileName_, kOpenFailure);
+    journal = ColumnText(mode.get(), 0);
+  }
+  if (journal != "wal")
+    throw TRegisterError(std::string(kOpenFailure) + " \"" + fileName_ +
+                         "\": журнал изменений SQLite остался в режиме " + journal);
+  // FULL, not NORMAL: with NORMAL a commit reaches the disk only at the next checkpoint, and a
+  // power cut before it takes back protocols already printed. FULL flushes the log on every
+  // commit; a protocol is recorded once Record returns, at the cost of one flush per protocol.
+  Exec(db, fileName_, "PRAGMA synchronous = FULL", kOpenFailure);
+
+  if (version < kSchemaVersion) {
+    InTransaction(db, fileName_, kOpenFailure, [&] {
+      // Again under the write lock: another instance may have brought it up to date meanwhile.
+      for (version = SchemaVersion(db, fileName_); version < kSchemaVersion; ++version)
+        Exec(db, fileName_, kMigrations[static_cast<std::size_t>(version)], kOpenFailure);
+      Exec(db, fileName_, "PRAGMA user_version = " + std::to_string(kSchemaVersion), kOpenFailure);
+    });
+  }
+
+  if (sqlite3_create_function_v2(db, "kvz_contains", -1,
+                                 SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY, &folded_,
+                                 Contains, nullptr, nullptr, nullptr) != SQLITE_OK)
+    Fail(db, fileName_, kOpenFailure);
+}
+
+TProtocolRegister::~TProtocolRegister() = default;
+
+std::int64_t TProtocolRegister::Record(const TProtocolEntry& entry) {
+  sqlite3* db = db_.get();
+  std::int64_t row = 0;
+  InTransaction(db, fileName_, kWriteFailure, [&] {
+    const TStatement insert =
+        Prepare(db, fileName_,
+                std::string("INSERT INTO protocols (") + kColumns +
+                    ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                kWriteFailure);
+    sqlite3_stmt* s = insert.get();
+    int column = 0;
+    auto text = [&](const std::string& value) {
+      return sqlite3_bind_text(s, ++column, value.data(), static_cast<int>(value.size()),
+                               SQLITE_TRANSIENT) == SQLITE_OK;
+    };
+    auto integer = [&](std::int64_t value) {
+      return sqlite3_bind_int64(s, ++column, value) == SQLITE_OK;
+    };
+    const bool bound = integer(entry.Number) && text(entry.MadeAt) && text(entry.Place) &&
+                       text(entry.Operator) && text(entry.Item) && text(entry.Material) &&
+                       integer(entry.MaterialIndex) && text(entry.Client) && text(entry.Document) &&
+                       text(entry.DocumentNo) && text(CodeText(entry.ResultCode)) &&
+                       text(entry.ResultText) && integer(entry.U1) && integer(entry.U2) &&
+                       text(CodeText(entry.Mode)) && integer(entry.Matches ? 1 : 0) &&
+                       text(entry.Verdict) && text(entry.PdfFile);
+    if (!bound || sqlite3_step(s) != SQLITE_DONE) Fail(db, fileName_, kWriteFailure);
+    row = sqlite3_last_insert_rowid(db);
+  });
+  return row;
+}
+
+std::optional<std::int64_t> TProtocolRegister::LastNumber() {
+  return QueryInteger(db_.get(), fileName_, "SELECT max(number) FROM protocols", kReadFailure);
+}
+
+std::vector<TProtocolEntry> TProtocolRegister::Find(const TRegisterFilter& filter) {
+  std::vector<std::string> conditions;
+  std::vector<std::string> values;
+  if (filter.From) {
+    conditions.emplace_back("made_at >= ?");
+    values.push_back(DayText(std::chrono::sys_days(*filter.From)));
+  }
+  if (filter.To) {
+    conditions.emplace_back("made_at < ?");
+    values.push_back(DayText(std::chrono::sys_days(*filter.To) + std::chrono::days(1)));
+  }
+  if (!filter.Text.empty()) {
+    conditions.push_back(std::string("kvz_contains(?, ") + kShownColumns + ")");
+    values.push_back(FoldedCase(filter.Text));
+  }
+  std::string sql = std::string("SELECT ") + kColumns + " FROM protocols";
+  for (std::size_t i = 0; i < conditions.size(); ++i)
+    sql += (i == 0 ? " WHERE " : " AND ") + conditions[i];
+  // The numbers grow with every protocol: the register's last one is the floor of the next.
+  sql += " ORDER BY number DESC";
+
+  sqlite3* db = db_.get();
+  const TStatement select = Prepare(db, fileName_, sql, kReadFailure);
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (sqlite3_bind_text(select.get(), static_cast<int>(i + 1), values[i].data(),
+                          static_cast<int>(values[i].size()), SQLITE_STATIC) != SQLITE_OK)
+      Fail(db, fileName_, kReadFailure);
+  }
+  std::vector<TProtocolEntry> entries;
+  int step = SQLITE_ROW;
+  while ((step = sqlite3_step(select.get())) == SQLITE_ROW)
+    entries.push_back(ReadEntry(select.get()));
+  if (step != SQLITE_DONE) Fail(db, fileName_, kReadFailure);
+  return entries;
+}

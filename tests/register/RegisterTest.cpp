@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <atomic>
+#include <filesystem>
+#include <thread>
+
+#include "base/Platform.h"
+#include "base/TextFile.h"
+#include "register/ProtocolRegister.h"
+#include "register/TextFold.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+using std::chrono::year_month_day;
+using namespace std::chrono_literals;
+
+TProtocolEntry Entry(std::int64_t number, const std::string& madeAt, const std::string& client) {
+  return {number,
+          madeAt,
+          "Тула",
+          "Иванов И.И.",
+          "Кольцо",
+          "Золото 585 пробы (14kt)",
+          1,
+          client,
+          "Паспорт",
+          "70 01 123456",
+          '\xfe',
+          "Повторите измерение",
+          -512,
+          300,
+          'y',
+          false,
+          "   не соответствует",
+          "Протоколы/" + std::to_string(number) + ".pdf"};
+}
+
+std::vector<std::int64_t> Numbers(const std::vector<TProtocolEntry>& entries) {
+  std::vector<std::int64_t> numbers;
+  numbers.reserve(entries.size());
+  for (const TProtocolEntry& entry : entries) numbers.push_back(entry.Number);
+  return numbers;
+}
+
+// The file as another program instance, or a crash, leaves it.
+struct RawConnection {
+  explicit RawConnection(const std::string& file) { sqlite3_open(file.c_str(), &db); }
+  ~RawConnection() { sqlite3_close(db); }
+  void Exec(const char* sql) {
+    ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+  }
+  sqlite3* db = nullptr;
+};
+
+TEST(RegisterTest, RecordedProtocolsSurviveReopening) {
+  TempDir dir;
+  const std::string file = dir.File("protocols.db");
+  const TProtocolEntry first = Entry(1500, "2013-01-19T12:00:00", "Петрова Анна");
+  TProtocolEntry second = Entry(348000, "2014-01-01T00:00:00", "Ёлкин Ю.");
+  second.ResultCode = '3';
+  second.Mode = 'w';
+  second.Matches = true;
+  {
+    TProtocolRegister reg(file);
+    EXPECT_EQ(reg.LastNumber(), std::nullopt);
+    reg.Record(first);
+    reg.Record(second);
+    EXPECT_THROW(reg.Record(first), TRegisterError);
+    EXPECT_THROW(reg.Record(Entry(1, "19.01.2013 12:00", "")), TRegisterError);
+  }
+  TProtocolRegister reg(file);
+  EXPECT_EQ(reg.LastNumber(), 348000);
+  EXPECT_EQ(reg.Find({}), (std::vector{second, first}));
+}
+
+TEST(RegisterTest, FindMatchesShownColumnsIgnoringCaseWithinDays) {
+  TempDir dir;
+  TProtocolRegister reg(dir.File("protocols.db"));
+  reg.Record(Entry(100, "2026-11-30T23:59:59", "Петрова Анна"));
+  reg.Record(Entry(101, "2026-12-01T00:00:00", "ПЕТРОВ П.П."));
+  reg.Record(Entry(102, "2026-12-01T23:59:59", "Ёлкина Ю."));
+  TProtocolEntry smith = Entry(103, "2026-12-02T00:00:00", "Smith J.");
+  smith.Item = "Цепь";
+  smith.Material = "Серебро до 800 пробы";
+  reg.Record(smith);
+  const auto day = [](unsigned m, unsigned d) {
+    return year_month_day(2026y / std::chrono::month(m) / std::chrono::day(d));
+  };
+  const struct {
+    TRegisterFilter filter;
+    std::vector<std::int64_t> numbers;
+  } cases[] = {
+      {{"петров", {}, {}}, {101, 100}},
+      {{"пЕтРоВа", {}, {}}, {100}},
+      {{"ЁЛКИН", {}, {}}, {102}},
+      {{"sMITH", {}, {}}, {103}},
+      {{"ЦЕПЬ", {}, {}}, {103}},
+      {{"СЕРЕБРО", {}, {}}, {103}},
+      {{"102", {}, {}}, {102}},
+      {{"2026-12-01", {}, {}}, {102, 101}},
+      {{"%", {}, {}}, {}},
+      {{"", day(12, 1), day(12, 1)}, {102, 101}},
+      {{"", day(12, 2), {}}, {103}},
+      {{"", {}, day(11, 30)}, {100}},
+      {{"петров", day(12, 1), {}}, {101}},
+      {{"", {}, {}}, {103, 102, 101, 100}},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(Numbers(reg.Find(c.filter)), c.numbers) << '"' << c.filter.Text << '"';
+}
+
+TEST(RegisterTest, CaseFoldCoversEveryLetterOfWindows1251) {
+  std::vector<std::pair<int, int>> pairs = {{0x80, 0x90}, {0x81, 0x83}, {0x8A, 0x9A}, {0x8C, 0x9C},
+                                            {0x8D, 0x9D}, {0x8E, 0x9E}, {0x8F, 0x9F}, {0xA1, 0xA2},
+                                            {0xA3, 0xBC}, {0xA5, 0xB4}, {0xA8, 0xB8}, {0xAA, 0xBA},
+                                            {0xAF, 0xBF}, {0xB2, 0xB3}, {0xBD, 0xBE}};
+  for (int c = 0xC0; c <= 0xDF; ++c) pairs.emplace_back(c, c + 0x20);
+  for (int c = 'A'; c <= 'Z'; ++c) pairs.emplace_back(c, c + 0x20);
+  for (const auto& [upper, lower] : pairs) {
+    const std::string small = Cp1251ToUtf8(std::string(1, static_cast<char>(lower)));
+    EXPECT_EQ(FoldedCase(Cp1251ToUtf8(std::string(1, static_cast<char>(upper)))), small) << upper;
+    EXPECT_EQ(FoldedCase(small), small) << lower;
+  }
+  for (const char* kept : {"№ 5, «x» 0-9", "ÉΛ", "\xD0"}) EXPECT_EQ(FoldedCase(kept), kept);
+}
+
+TEST(RegisterTest, ForeignFilesAreInitialisedOrRefusedUnchanged) {
+  TempDir dir;
+  const std::string newer = dir.File("newer.db");
+  RawConnection(newer).Exec("PRAGMA user_version = 2; CREATE TABLE protocols (future);");
+  dir.Write("empty.db", "");
+  dir.Write("text.db", std::string(4096, 'x'));
+  for (const std::string& file : {dir.File("empty.db"), newer, dir.File("text.db")}) {
+    const std::string before = dir.Read(std::filesystem::path(file).filename().string());
+    try {
+      TProtocolRegister reg(file);
+      reg.Record(Entry(7, "2026-12-08T10:00:00", "Петрова Анна"));
+      EXPECT_TRUE(before.empty()) << file;
+      EXPECT_EQ(TProtocolRegister(file).LastNumber(), 7);
+    } catch (const TRegisterError& e) {
+      EXPECT_FALSE(before.empty()) << file;
+      EXPECT_NE(std::string(e.what()).find(file), std::string::npos) << e.what();
+      EXPECT_EQ(dir.Read(std::filesystem::path(file).filename().string()), before);
+      EXPECT_FALSE(FileExists(file + "-wal"));
+    }
+  }
+  EXPECT_THROW(TProtocolRegister(dir.File("нет/protocols.db")), TRegisterError);
+}
+
+// What a crash or a power cut leaves: the files as they stand in the middle of a transaction, the
+// last commit still in the log only, and pages of the next one behind it without a commit.
+TEST(RegisterTest, TornTransactionLeavesTheLastCommittedState) {
+  TempDir dir;
+  TempDir crashed;
+  const std::string file = dir.File("protocols.db");
+  const TProtocolEntry kept = Entry(1, "2026-12-08T10:00:00", "Петрова Анна");
+  TProtocolRegister reg(file);
+  reg.Record(kept);
+  const auto committedLog = std::filesystem::file_size(file + "-wal");
+  RawConnection other(file);
+  other.Exec(
+      "PRAGMA cache_size = 1; BEGIN; UPDATE protocols SET client = 'torn'; CREATE TABLE t (b);"
+      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 500)"
+      "INSERT INTO t SELECT randomblob(4000) FROM n;");
+  ASSERT_GT(std::filesystem::file_size(file + "-wal"), committedLog + 1000000);
+  for (const char* suffix : {"", "-wal"})
+    std::filesystem::copy_file(file + suffix, crashed.File("protocols.db") + suffix);
+
+  TProtocolRegister(crashed.File("protocols.db")).Record(Entry(2, kept.MadeAt, "Ёлкин Ю."));
+  const auto entries = TProtocolRegister(crashed.File("protocols.db")).Find({});
+  ASSERT_EQ(Numbers(entries), (std::vector<std::int64_t>{2, 1}));
+  EXPECT_EQ(entries[1], kept);
+}
+
+// The first instance in the middle of its own start on a new file, and in the middle of a write.
+TEST(RegisterTest, SecondInstanceWaitsForTheFirstOne) {
+  const struct {
+    bool initialised;
+    const char* hold;
+  } cases[] = {{false, "BEGIN IMMEDIATE;"},
+               {true, "BEGIN IMMEDIATE; UPDATE protocols SET client = 'Сидоров С.С.';"}};
+  for (const auto& c : cases) {
+    TempDir dir;
+    const std::string file = dir.File("protocols.db");
+    if (c.initialised) TProtocolRegister(file).Record(Entry(1, "2026-12-08T10:00:00", ""));
+    RawConnection first(file);
+    first.Exec(c.hold);
+    std::atomic<bool> recorded{false};
+    std::thread second([&] {
+      EXPECT_NO_THROW(TProtocolRegister(file).Record(Entry(2, "2026-12-08T10:01:00", "")));
+      recorded = true;
+    });
+    std::this_thread::sleep_for(300ms);
+    EXPECT_FALSE(recorded) << c.hold;
+    first.Exec("COMMIT");
+    second.join();
+    EXPECT_EQ(TProtocolRegister(file).LastNumber(), 2) << c.hold;
+  }
+}
+
+}  // namespace
