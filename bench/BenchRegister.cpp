@@ -18,24 +18,24 @@ const std::string& FilledRegister() {
   static TempDir dir;
   static const std::string file = [] {
     std::string name = dir.File("protocols.db");
-    TProtocolEntry entry{1,
-                         "2023-12-31T23:00:00",
-                         "Тула",
-                         "Иванов И.И.",
-                         "Кольцо",
-                         "Золото 585 пробы (14kt)",
-                         1,
-                         "Петрова А.1",
-                         "Паспорт",
-                         "70 01 123456",
-                         '3',
-                         "Золото 585 пробы (14kt, стандарт)",
-                         -512,
-                         300,
-                         'y',
-                         true,
-                         "   соответствует",
-                         "Протоколы/1.pdf"};
+    TProtocolRecord entry{1,
+                          "2023-12-31T23:00:00",
+                          "Тула",
+                          "Иванов И.И.",
+                          "Кольцо",
+                          "Золото 585 пробы (14kt)",
+                          1,
+                          "Петрова А.1",
+                          "Паспорт",
+                          "70 01 123456",
+                          '3',
+                          "Золото 585 пробы (14kt, стандарт)",
+                          -512,
+                          300,
+                          'y',
+                          true,
+                          "   соответствует",
+                          "Протоколы/1.pdf"};
     TProtocolRegister(name).Record(entry);
     sqlite3* db = nullptr;
     const char* fill = R"(
@@ -104,9 +104,9 @@ BENCHMARK(BM_ListAll)->Unit(benchmark::kMillisecond);
 // One protocol made durable: a transaction and its flush to the disk.
 void BM_Record(benchmark::State& state) {
   TProtocolRegister reg(FilledRegister());
-  TProtocolEntry entry = reg.Find({"петрова ш.42424", {}, {}}).at(0);
+  TProtocolRecord entry = reg.Find({"петрова ш.42424", {}, {}}).at(0);
   for (auto _ : state) {
-    entry.Number = reg.LastNumber().value_or(0) + 1;
+    entry.number = reg.LastNumber().value_or(0) + 1;
     reg.Record(entry);
   }
 }

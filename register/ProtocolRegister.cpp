@@ -174,26 +174,26 @@ std::string ColumnText(sqlite3_stmt* statement, int column) {
           static_cast<std::size_t>(sqlite3_column_bytes(statement, column))};
 }
 
-TProtocolEntry ReadEntry(sqlite3_stmt* statement) {
-  TProtocolEntry entry;
-  entry.Number = sqlite3_column_int64(statement, 0);
-  entry.MadeAt = ColumnText(statement, 1);
-  entry.Place = ColumnText(statement, 2);
-  entry.Operator = ColumnText(statement, 3);
-  entry.Item = ColumnText(statement, 4);
-  entry.Material = ColumnText(statement, 5);
-  entry.MaterialIndex = sqlite3_column_int(statement, 6);
-  entry.Client = ColumnText(statement, 7);
-  entry.Document = ColumnText(statement, 8);
-  entry.DocumentNo = ColumnText(statement, 9);
-  entry.ResultCode = CodeByte(ColumnText(statement, 10));
-  entry.ResultText = ColumnText(statement, 11);
-  entry.U1 = sqlite3_column_int(statement, 12);
-  entry.U2 = sqlite3_column_int(statement, 13);
-  entry.Mode = CodeByte(ColumnText(statement, 14));
-  entry.Matches = sqlite3_column_int(statement, 15) != 0;
-  entry.Verdict = ColumnText(statement, 16);
-  entry.PdfFile = ColumnText(statement, 17);
+TProtocolRecord ReadEntry(sqlite3_stmt* statement) {
+  TProtocolRecord entry;
+  entry.number = sqlite3_column_int64(statement, 0);
+  entry.madeAt = ColumnText(statement, 1);
+  entry.place = ColumnText(statement, 2);
+  entry.operatorName = ColumnText(statement, 3);
+  entry.item = ColumnText(statement, 4);
+  entry.material = ColumnText(statement, 5);
+  entry.materialIndex = sqlite3_column_int(statement, 6);
+  entry.client = ColumnText(statement, 7);
+  entry.document = ColumnText(statement, 8);
+  entry.documentNo = ColumnText(statement, 9);
+  entry.resultCode = CodeByte(ColumnText(statement, 10));
+  entry.resultText = ColumnText(statement, 11);
+  entry.u1 = sqlite3_column_int(statement, 12);
+  entry.u2 = sqlite3_column_int(statement, 13);
+  entry.mode = CodeByte(ColumnText(statement, 14));
+  entry.matches = sqlite3_column_int(statement, 15) != 0;
+  entry.verdict = ColumnText(statement, 16);
+  entry.pdfFile = ColumnText(statement, 17);
   return entry;
 }
 
@@ -257,7 +257,7 @@ TProtocolRegister::TProtocolRegister(const std::string& fileName) : fileName_(fi
 
 TProtocolRegister::~TProtocolRegister() = default;
 
-std::int64_t TProtocolRegister::Record(const TProtocolEntry& entry) {
+std::int64_t TProtocolRegister::Record(const TProtocolRecord& entry) {
   sqlite3* db = db_.get();
   std::int64_t row = 0;
   InTransaction(db, fileName_, kWriteFailure, [&] {
@@ -275,13 +275,13 @@ std::int64_t TProtocolRegister::Record(const TProtocolEntry& entry) {
     auto integer = [&](std::int64_t value) {
       return sqlite3_bind_int64(s, ++column, value) == SQLITE_OK;
     };
-    const bool bound = integer(entry.Number) && text(entry.MadeAt) && text(entry.Place) &&
-                       text(entry.Operator) && text(entry.Item) && text(entry.Material) &&
-                       integer(entry.MaterialIndex) && text(entry.Client) && text(entry.Document) &&
-                       text(entry.DocumentNo) && text(CodeText(entry.ResultCode)) &&
-                       text(entry.ResultText) && integer(entry.U1) && integer(entry.U2) &&
-                       text(CodeText(entry.Mode)) && integer(entry.Matches ? 1 : 0) &&
-                       text(entry.Verdict) && text(entry.PdfFile);
+    const bool bound = integer(entry.number) && text(entry.madeAt) && text(entry.place) &&
+                       text(entry.operatorName) && text(entry.item) && text(entry.material) &&
+                       integer(entry.materialIndex) && text(entry.client) && text(entry.document) &&
+                       text(entry.documentNo) && text(CodeText(entry.resultCode)) &&
+                       text(entry.resultText) && integer(entry.u1) && integer(entry.u2) &&
+                       text(CodeText(entry.mode)) && integer(entry.matches ? 1 : 0) &&
+                       text(entry.verdict) && text(entry.pdfFile);
     if (!bound || sqlite3_step(s) != SQLITE_DONE) Fail(db, fileName_, kWriteFailure);
     row = sqlite3_last_insert_rowid(db);
   });
@@ -292,20 +292,20 @@ std::optional<std::int64_t> TProtocolRegister::LastNumber() {
   return QueryInteger(db_.get(), fileName_, "SELECT max(number) FROM protocols", kReadFailure);
 }
 
-std::vector<TProtocolEntry> TProtocolRegister::Find(const TRegisterFilter& filter) {
+std::vector<TProtocolRecord> TProtocolRegister::Find(const TRegisterFilter& filter) {
   std::vector<std::string> conditions;
   std::vector<std::string> values;
-  if (filter.From) {
+  if (filter.from) {
     conditions.emplace_back("made_at >= ?");
-    values.push_back(DayText(std::chrono::sys_days(*filter.From)));
+    values.push_back(DayText(std::chrono::sys_days(*filter.from)));
   }
-  if (filter.To) {
+  if (filter.to) {
     conditions.emplace_back("made_at < ?");
-    values.push_back(DayText(std::chrono::sys_days(*filter.To) + std::chrono::days(1)));
+    values.push_back(DayText(std::chrono::sys_days(*filter.to) + std::chrono::days(1)));
   }
-  if (!filter.Text.empty()) {
+  if (!filter.text.empty()) {
     conditions.push_back(std::string("kvz_contains(?, ") + kShownColumns + ")");
-    values.push_back(FoldedCase(filter.Text));
+    values.push_back(FoldedCase(filter.text));
   }
   std::string sql = std::string("SELECT ") + kColumns + " FROM protocols";
   for (std::size_t i = 0; i < conditions.size(); ++i)
@@ -320,7 +320,7 @@ std::vector<TProtocolEntry> TProtocolRegister::Find(const TRegisterFilter& filte
                           static_cast<int>(values[i].size()), SQLITE_STATIC) != SQLITE_OK)
       Fail(db, fileName_, kReadFailure);
   }
-  std::vector<TProtocolEntry> entries;
+  std::vector<TProtocolRecord> entries;
   int step = SQLITE_ROW;
   while ((step = sqlite3_step(select.get())) == SQLITE_ROW)
     entries.push_back(ReadEntry(select.get()));

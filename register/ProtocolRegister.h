@@ -20,39 +20,39 @@ class TRegisterError : public std::runtime_error {
 };
 
 // One protocol as it was printed. Texts are UTF-8.
-struct TProtocolEntry {
-  std::int64_t Number = 0;
+struct TProtocolRecord {
+  std::int64_t number = 0;
   // Local date and time, ISO 8601 to the second: 2026-12-08T10:15:30.
-  std::string MadeAt;
-  std::string Place;
-  std::string Operator;
-  std::string Item;
-  std::string Material;
-  int MaterialIndex = -1;
-  std::string Client;
-  std::string Document;
-  std::string DocumentNo;
+  std::string madeAt;
+  std::string place;
+  std::string operatorName;
+  std::string item;
+  std::string material;
+  int materialIndex = -1;
+  std::string client;
+  std::string document;
+  std::string documentNo;
   // The detector's result code and working mode, as its Windows-1251 bytes; 0 for none.
-  char ResultCode = 0;
-  std::string ResultText;
-  int U1 = 0;
-  int U2 = 0;
-  char Mode = 0;
-  bool Matches = false;
-  std::string Verdict;
+  char resultCode = 0;
+  std::string resultText;
+  int u1 = 0;
+  int u2 = 0;
+  char mode = 0;
+  bool matches = false;
+  std::string verdict;
   // The saved page, named relative to the working folder.
-  std::string PdfFile;
+  std::string pdfFile;
 
-  bool operator==(const TProtocolEntry&) const = default;
+  bool operator==(const TProtocolRecord&) const = default;
 };
 
 // What Find selects: rows where Text occurs in the number, date, client, item, material, result
-// or verdict, ignoring letter case (Latin and Cyrillic); and whose date lies within From..To,
+// or verdict, ignoring letter case (Latin and Cyrillic); and whose date lies within From..to,
 // both days included. An empty text or a missing day does not restrict.
 struct TRegisterFilter {
-  std::string Text;
-  std::optional<std::chrono::year_month_day> From;
-  std::optional<std::chrono::year_month_day> To;
+  std::string text;
+  std::optional<std::chrono::year_month_day> from;
+  std::optional<std::chrono::year_month_day> to;
 };
 
 // One connection to the register file. Another program instance may hold the same file: a write
@@ -69,11 +69,11 @@ class TProtocolRegister {
   // Stores the protocol for good: once this returns, no crash or power cut loses it. Returns its
   // row; throws TRegisterError, storing nothing, when it cannot be written (a number recorded
   // before included).
-  std::int64_t Record(const TProtocolEntry& entry);
+  std::int64_t Record(const TProtocolRecord& entry);
   // The greatest number recorded; none in an empty register.
   std::optional<std::int64_t> LastNumber();
   // The rows the filter selects, newest first.
-  std::vector<TProtocolEntry> Find(const TRegisterFilter& filter);
+  std::vector<TProtocolRecord> Find(const TRegisterFilter& filter);
 
  private:
   struct TCloser {

@@ -16,7 +16,7 @@ namespace {
 using std::chrono::year_month_day;
 using namespace std::chrono_literals;
 
-TProtocolEntry Entry(std::int64_t number, const std::string& madeAt, const std::string& client) {
+TProtocolRecord Entry(std::int64_t number, const std::string& madeAt, const std::string& client) {
   return {number,
           madeAt,
           "Тула",
@@ -37,10 +37,10 @@ TProtocolEntry Entry(std::int64_t number, const std::string& madeAt, const std::
           "Протоколы/" + std::to_string(number) + ".pdf"};
 }
 
-std::vector<std::int64_t> Numbers(const std::vector<TProtocolEntry>& entries) {
+std::vector<std::int64_t> Numbers(const std::vector<TProtocolRecord>& entries) {
   std::vector<std::int64_t> numbers;
   numbers.reserve(entries.size());
-  for (const TProtocolEntry& entry : entries) numbers.push_back(entry.Number);
+  for (const TProtocolRecord& entry : entries) numbers.push_back(entry.number);
   return numbers;
 }
 
@@ -57,11 +57,11 @@ struct RawConnection {
 TEST(RegisterTest, RecordedProtocolsSurviveReopening) {
   TempDir dir;
   const std::string file = dir.File("protocols.db");
-  const TProtocolEntry first = Entry(1500, "2013-01-19T12:00:00", "Петрова Анна");
-  TProtocolEntry second = Entry(348000, "2014-01-01T00:00:00", "Ёлкин Ю.");
-  second.ResultCode = '3';
-  second.Mode = 'w';
-  second.Matches = true;
+  const TProtocolRecord first = Entry(1500, "2013-01-19T12:00:00", "Петрова Анна");
+  TProtocolRecord second = Entry(348000, "2014-01-01T00:00:00", "Ёлкин Ю.");
+  second.resultCode = '3';
+  second.mode = 'w';
+  second.matches = true;
   {
     TProtocolRegister reg(file);
     EXPECT_EQ(reg.LastNumber(), std::nullopt);
@@ -81,9 +81,9 @@ TEST(RegisterTest, FindMatchesShownColumnsIgnoringCaseWithinDays) {
   reg.Record(Entry(100, "2026-11-30T23:59:59", "Петрова Анна"));
   reg.Record(Entry(101, "2026-12-01T00:00:00", "ПЕТРОВ П.П."));
   reg.Record(Entry(102, "2026-12-01T23:59:59", "Ёлкина Ю."));
-  TProtocolEntry smith = Entry(103, "2026-12-02T00:00:00", "Smith J.");
-  smith.Item = "Цепь";
-  smith.Material = "Серебро до 800 пробы";
+  TProtocolRecord smith = Entry(103, "2026-12-02T00:00:00", "Smith J.");
+  smith.item = "Цепь";
+  smith.material = "Серебро до 800 пробы";
   reg.Record(smith);
   const auto day = [](unsigned m, unsigned d) {
     return year_month_day(2026y / std::chrono::month(m) / std::chrono::day(d));
@@ -108,7 +108,7 @@ TEST(RegisterTest, FindMatchesShownColumnsIgnoringCaseWithinDays) {
       {{"", {}, {}}, {103, 102, 101, 100}},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(Numbers(reg.Find(c.filter)), c.numbers) << '"' << c.filter.Text << '"';
+    EXPECT_EQ(Numbers(reg.Find(c.filter)), c.numbers) << '"' << c.filter.text << '"';
 }
 
 TEST(RegisterTest, CaseFoldCoversEveryLetterOfWindows1251) {
@@ -155,7 +155,7 @@ TEST(RegisterTest, TornTransactionLeavesTheLastCommittedState) {
   TempDir dir;
   TempDir crashed;
   const std::string file = dir.File("protocols.db");
-  const TProtocolEntry kept = Entry(1, "2026-12-08T10:00:00", "Петрова Анна");
+  const TProtocolRecord kept = Entry(1, "2026-12-08T10:00:00", "Петрова Анна");
   TProtocolRegister reg(file);
   reg.Record(kept);
   const auto committedLog = std::filesystem::file_size(file + "-wal");
@@ -168,7 +168,7 @@ TEST(RegisterTest, TornTransactionLeavesTheLastCommittedState) {
   for (const char* suffix : {"", "-wal"})
     std::filesystem::copy_file(file + suffix, crashed.File("protocols.db") + suffix);
 
-  TProtocolRegister(crashed.File("protocols.db")).Record(Entry(2, kept.MadeAt, "Ёлкин Ю."));
+  TProtocolRegister(crashed.File("protocols.db")).Record(Entry(2, kept.madeAt, "Ёлкин Ю."));
   const auto entries = TProtocolRegister(crashed.File("protocols.db")).Find({});
   ASSERT_EQ(Numbers(entries), (std::vector<std::int64_t>{2, 1}));
   EXPECT_EQ(entries[1], kept);
