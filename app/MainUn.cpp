@@ -175,7 +175,7 @@ void TMainForm::SetupButtonClick() {
 }
 
 void TMainForm::PrintButtonClick() {
-  printProtocolForm_->Execute(LastResultIndex);
+  printProtocolForm_->Execute(lastMeasurement_);
 }
 
 void TMainForm::InfoButtonClick() {
@@ -215,7 +215,13 @@ void TMainForm::WorkResultArrived(TKVZDevice& device) {
   const char code = device.ResultCode.load();
   const QString description = QString::fromStdString(device.ResultNames.Value(code));
   LastResultIndex = device.ResultNames.ResultIndex(code);
-  ShowResult(device.Mode.load(), false, device.U1.load(), device.U2.load(), description);
+  lastMeasurement_ = TMeasurement{.resultIndex = LastResultIndex,
+                                  .code = code,
+                                  .result = description,
+                                  .u1 = device.U1.load(),
+                                  .u2 = device.U2.load(),
+                                  .mode = device.Mode.load()};
+  ShowResult(lastMeasurement_.mode, false, lastMeasurement_.u1, lastMeasurement_.u2, description);
   PrintButton->setEnabled(true);
 }
 

@@ -8,6 +8,7 @@
 #include "app/QtStage.h"
 #include "device/CommonProcUn.h"
 #include "device/DirUn.h"
+#include "protocol/PrintFormUn.h"
 #include "ui_MainUn.h"
 
 class QTimer;
@@ -57,6 +58,8 @@ class TMainForm : public QWidget, public Ui::TMainForm {
   // step that failed, or empty.
   std::string ConnectSteps();
 
+  // The last result in full, for the protocol's register.
+  TMeasurement lastMeasurement_;
   std::unique_ptr<TKVZDevice> device_;
   std::unique_ptr<TLabelStage> stage_;
   std::unique_ptr<TQtProgressBar> progress_;

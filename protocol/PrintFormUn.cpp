@@ -1,8 +1,10 @@
 #include "protocol/PrintFormUn.h"
 
 #include <QLocale>
+#include <algorithm>
 #include <cmath>
 
+#include "device/GuiLink.h"
 #include "device/ResultNames.h"
 #include "report/ReportPreview.h"
 #include "ui/MsgBox.h"
@@ -66,8 +68,10 @@ QString ShortDate(const QDate& date) {
 
 }  // namespace
 
-TPrintForm::TPrintForm(TClock clock, TPreview preview)
-    : clock_(std::move(clock)), preview_(std::move(preview)) {
+TPrintForm::TPrintForm(TClock clock, TPreview preview, TFileName registerFile)
+    : clock_(std::move(clock)),
+      preview_(std::move(preview)),
+      registerFile_(std::move(registerFile)) {
   setWindowTitle("Протокол");
   if (!preview_) {
     preview_ = [this](TReportPage& page) {
@@ -99,16 +103,67 @@ bool TPrintForm::Matches(int resultIndex, int materialIndex) {
   return MaterialIndex(resultIndex) == materialIndex;
 }
 
-void TPrintForm::FillAndPreview(int resultIndex, const TProtocolEntry& entry) {
+void TPrintForm::FillAndPreview(const TMeasurement& measurement, const TProtocolEntry& entry) {
   const QDateTime now = clock_();
-  // Two protocols within the same 86.4 seconds would otherwise share a number.
-  std::int64_t number = ProtocolNumber(now);
-  if (number <= lastNumber_) number = lastNumber_ + 1;
+  // Two protocols within the same 86.4 seconds would otherwise share a number, and so would two
+  // runs' protocols after the clock was set back: the register's last number is the floor.
+  std::int64_t number = std::max(ProtocolNumber(now), lastNumber_ + 1);
+  const std::string registerFile = registerFile_();
+  try {
+    if (const auto last = TProtocolRegister(registerFile).LastNumber())
+      number = std::max(number, *last + 1);
+  } catch (const TRegisterError&) {
+    // Keeping the protocol below meets the same register and reports it.
+  }
   lastNumber_ = number;
+  const bool matches = Matches(measurement.resultIndex, entry.materialIndex);
+  FillPage(number, now.date(), entry, matches);
 
+  TProtocolRecord record;
+  record.number = number;
+  record.madeAt = now.toString("yyyy-MM-ddTHH:mm:ss").toStdString();
+  record.place = entry.place.toStdString();
+  record.operatorName = entry.operatorName.toStdString();
+  record.item = entry.object.toStdString();
+  record.material = entry.material.toStdString();
+  record.materialIndex = entry.materialIndex;
+  record.client = entry.client.toStdString();
+  record.document = entry.document.toStdString();
+  record.documentNo = entry.documentNo.toStdString();
+  record.resultCode = measurement.code;
+  record.resultText = measurement.result.trimmed().toStdString();
+  record.u1 = measurement.u1;
+  record.u2 = measurement.u2;
+  record.mode = measurement.mode;
+  record.matches = matches;
+  record.verdict = Protocol.Field("ResInd").text.trimmed().toStdString();
+  record.pdfFile = ProtocolPdfName(number);
+  const std::string failures = KeepProtocol(registerFile, record, Protocol);
+  if (!failures.empty()) GuiLink().ReportError(failures);
+  preview_(Protocol);
+}
+
+void TPrintForm::PreviewRecord(const TProtocolRecord& record) {
+  TProtocolEntry entry;
+  entry.place = QString::fromStdString(record.place);
+  entry.operatorName = QString::fromStdString(record.operatorName);
+  entry.object = QString::fromStdString(record.item);
+  entry.materialIndex = record.materialIndex;
+  entry.material = QString::fromStdString(record.material);
+  entry.client = QString::fromStdString(record.client);
+  entry.document = QString::fromStdString(record.document);
+  entry.documentNo = QString::fromStdString(record.documentNo);
+  const QDate date =
+      QDateTime::fromString(QString::fromStdString(record.madeAt), Qt::ISODate).date();
+  FillPage(record.number, date, entry, record.matches);
+  preview_(Protocol);
+}
+
+void TPrintForm::FillPage(std::int64_t number, const QDate& date, const TProtocolEntry& entry,
+                          bool matches) {
   Protocol.Field("ProtocolNo").text = "Протокол №" + QString::number(number);
   Protocol.title = Protocol.Field("ProtocolNo").text;
-  Protocol.Field("ProtocolDate").text = "от " + ShortDate(now.date());
+  Protocol.Field("ProtocolDate").text = "от " + ShortDate(date);
   const QString indent = "   ";
   Protocol.Field("Place").text = indent + entry.place;
   Protocol.Field("ObjectName").text = indent + entry.object;
@@ -117,7 +172,5 @@ void TPrintForm::FillAndPreview(int resultIndex, const TProtocolEntry& entry) {
   Protocol.Field("Doc").text = indent + entry.document;
   Protocol.Field("DocNo").text = indent + entry.documentNo;
   Protocol.Field("FIO").text = "/ " + entry.operatorName + " /";
-  Protocol.Field("ResInd").text =
-      Matches(resultIndex, entry.materialIndex) ? "   соответствует" : "   не соответствует";
-  preview_(Protocol);
+  Protocol.Field("ResInd").text = matches ? "   соответствует" : "   не соответствует";
 }

@@ -4,7 +4,9 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <string>
 
+#include "protocol/ProtocolArchive.h"
 #include "report/ReportPage.h"
 
 // What the operator entered for one protocol.
@@ -19,6 +21,16 @@ struct TProtocolEntry {
   QString documentNo;
 };
 
+// The measurement a protocol reports: the last result, as the main window showed it.
+struct TMeasurement {
+  int resultIndex = 0;  // its position in the result table, less one
+  char code = 0;
+  QString result;  // its text
+  int u1 = 0;
+  int u2 = 0;
+  char mode = 0;  // the working mode it was measured in
+};
+
 // Holds the printed protocol's page; the window itself is never shown. Numbers, dates and fills
 // the page, judges the measured alloy against the declared one, and previews it for printing.
 class TPrintForm : public QWidget {
@@ -27,11 +39,18 @@ class TPrintForm : public QWidget {
  public:
   using TClock = std::function<QDateTime()>;
   using TPreview = std::function<void(TReportPage&)>;
+  using TFileName = std::function<std::string()>;
 
-  // clock gives the local date and time; preview shows the filled page and returns when closed.
-  explicit TPrintForm(TClock clock = &QDateTime::currentDateTime, TPreview preview = TPreview());
+  // clock gives the local date and time; preview shows the filled page and returns when closed;
+  // registerFile names the register every previewed protocol is kept in.
+  explicit TPrintForm(TClock clock = &QDateTime::currentDateTime, TPreview preview = TPreview(),
+                      TFileName registerFile = RegisterFileName);
 
-  void FillAndPreview(int resultIndex, const TProtocolEntry& entry);
+  // Numbers and fills the page, keeps it in the register, and previews it. What cannot be kept
+  // goes to the general error handler, and the page is previewed all the same.
+  void FillAndPreview(const TMeasurement& measurement, const TProtocolEntry& entry);
+  // Previews a kept protocol's page again, as it was printed.
+  void PreviewRecord(const TProtocolRecord& record);
 
   // Thousandths of a day since 18 January 2013, rounded half to even.
   static std::int64_t ProtocolNumber(const QDateTime& now);
@@ -42,7 +61,10 @@ class TPrintForm : public QWidget {
   TReportPage Protocol;
 
  private:
+  void FillPage(std::int64_t number, const QDate& date, const TProtocolEntry& entry, bool matches);
+
   TClock clock_;
   TPreview preview_;
+  TFileName registerFile_;
   std::int64_t lastNumber_ = INT64_MIN;
 };

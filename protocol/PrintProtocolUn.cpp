@@ -105,7 +105,7 @@ std::string TPrintProtocolForm::HistoryFile(const QComboBox* field) const {
   return field->objectName().toStdString() + ".lst";
 }
 
-void TPrintProtocolForm::Execute(int resultIndex) {
+void TPrintProtocolForm::Execute(const TMeasurement& measurement) {
   LoadHistory();
   if (exec() != QDialog::Accepted) return;
   TProtocolEntry entry;
@@ -117,7 +117,7 @@ void TPrintProtocolForm::Execute(int resultIndex) {
   entry.client = ClientFIO->text();
   entry.document = DocCB->currentText();
   entry.documentNo = DocNo->text();
-  printForm_.FillAndPreview(resultIndex, entry);
+  printForm_.FillAndPreview(measurement, entry);
 }
 
 void TPrintProtocolForm::LoadHistory() {

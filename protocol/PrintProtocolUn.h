@@ -7,6 +7,7 @@
 #include "ui_PrintProtocolUn.h"
 
 class TPrintForm;
+struct TMeasurement;
 
 // The protocol entry dialog. Free-text fields remember what was typed before, one history file
 // per field beside the program; the dialog keeps its content between showings.
@@ -17,7 +18,7 @@ class TPrintProtocolForm : public QDialog, public Ui::TPrintProtocolForm {
   TPrintProtocolForm(QWidget* owner, TPrintForm& printForm);
 
   // Shows the dialog; on a confirmed "Печать..." fills and previews the protocol.
-  void Execute(int resultIndex);
+  void Execute(const TMeasurement& measurement);
   void LoadHistory();
   void SaveHistory();
   void DeleteHistory();

@@ -8,12 +8,20 @@
 #include "app/KVZApplication.h"
 #include "base/Platform.h"
 #include "base/TextFile.h"
+#include "device/KVZDeviceUn.h"
 #include "protocol/HistoryList.h"
+#include "register/ProtocolRegister.h"
 #include "tests/gui/GuiHarness.h"
 
 Q_DECLARE_METATYPE(QWidget*)
 
 namespace {
+
+TMeasurement Measured(int resultIndex) {
+  TMeasurement measurement;
+  measurement.resultIndex = resultIndex;
+  return measurement;
+}
 
 // Fills every field of the entry dialog so that it passes its checks.
 void FillAll(TPrintProtocolForm& form) {
@@ -38,7 +46,7 @@ void RunDialog(GuiHarness& gui, int resultIndex, const std::function<void()>& ac
     act();
     if (gui.printProtocolForm->isVisible()) gui.printProtocolForm->reject();
   });
-  gui.printProtocolForm->Execute(resultIndex);
+  gui.printProtocolForm->Execute(Measured(resultIndex));
 }
 
 }  // namespace
@@ -52,6 +60,7 @@ class PrintProtocolTest : public QObject {
   void protocolNumber_data();
   void protocolNumber();
   void numbersNeverRepeatWithinARun();
+  void confirmedProtocolsAreKeptAcrossRuns();
   void filledPage();
   void checksInOrder_data();
   void checksInOrder();
@@ -115,17 +124,68 @@ void PrintProtocolTest::numbersNeverRepeatWithinARun() {
   GuiHarness gui;
   gui.Start();
   TProtocolEntry entry;
-  gui.printForm->FillAndPreview(2, entry);
+  gui.printForm->FillAndPreview(Measured(2), entry);
   gui.now = gui.now.addSecs(30);
-  gui.printForm->FillAndPreview(2, entry);
+  gui.printForm->FillAndPreview(Measured(2), entry);
   gui.now = gui.now.addSecs(30);
-  gui.printForm->FillAndPreview(2, entry);
+  gui.printForm->FillAndPreview(Measured(2), entry);
   gui.now = gui.now.addDays(1);
-  gui.printForm->FillAndPreview(2, entry);
+  gui.printForm->FillAndPreview(Measured(2), entry);
   QStringList numbers;
   for (const TReportPage& page : gui.previews) numbers << page.title;
   QCOMPARE(numbers,
            QStringList({"Протокол №1500", "Протокол №1501", "Протокол №1502", "Протокол №2501"}));
+}
+
+void PrintProtocolTest::confirmedProtocolsAreKeptAcrossRuns() {
+  GuiHarness gui;
+  gui.StartIdle();
+  TKVZDevice& device = gui.mainForm->Device();
+  device.Mode = 'y';
+  device.ResultCode = '3';
+  device.U1 = 1771;
+  device.U2 = -200;
+  gui.mainForm->WorkResultArrived(device);
+  QTimer::singleShot(0, gui.printProtocolForm.get(), [&] {
+    FillAll(*gui.printProtocolForm);
+    gui.printProtocolForm->OkButton->click();
+  });
+  gui.mainForm->PrintButtonClick();
+  // The next run of the program, at the same time of its clock: the register's number is the floor.
+  TPrintForm nextRun([&] { return gui.now; },
+                     [&](TReportPage& page) { gui.previews.push_back(page); });
+  TProtocolEntry entry;
+  entry.client = "Кузнецова";
+  nextRun.FillAndPreview(Measured(2), entry);
+
+  QVERIFY(gui.boxes.empty());
+  QCOMPARE(gui.previews.size(), std::size_t(2));
+  QCOMPARE(gui.previews.back().title, QString("Протокол №1501"));
+  TProtocolRegister reg(gui.dir.File("protocols.db"));
+  const std::vector<TProtocolRecord> kept = reg.Find({});
+  QCOMPARE(kept.size(), std::size_t(2));
+  QCOMPARE(kept[0].number, 1501);
+  const TProtocolRecord& first = kept[1];
+  QCOMPARE(first.number, 1500);
+  QCOMPARE(first.madeAt, std::string("2013-01-19T12:00:00"));
+  QCOMPARE(first.client, std::string("Сидоров С.С."));
+  QCOMPARE(first.material, std::string("Золото 585 пробы (14kt)"));
+  QCOMPARE(first.resultCode, '3');
+  QCOMPARE(first.resultText, std::string("Золото 585 пробы (14kt, стандарт)"));
+  QCOMPARE(first.u1, 1771);
+  QCOMPARE(first.u2, -200);
+  QCOMPARE(first.mode, 'y');
+  QVERIFY(first.matches);
+  QCOMPARE(first.verdict, std::string("соответствует"));
+  QCOMPARE(gui.dir.Read("Протоколы/1500.pdf").substr(0, 5), std::string("%PDF-"));
+  TRegisterFilter byClient;
+  byClient.text = "сидоров";
+  QCOMPARE(reg.Find(byClient).size(), std::size_t(1));
+  // A kept protocol shows again as it was printed.
+  nextRun.PreviewRecord(first);
+  QCOMPARE(gui.previews.back().title, gui.previews.front().title);
+  QCOMPARE(gui.previews.back().Field("ClientFIO").text,
+           gui.previews.front().Field("ClientFIO").text);
 }
 
 void PrintProtocolTest::filledPage() {
@@ -370,11 +430,13 @@ void PrintProtocolTest::unwritableFolderIsReportedAndTheProtocolStillMade() {
     FillAll(*gui.printProtocolForm);
     gui.printProtocolForm->OkButton->click();
   });
-  QCOMPARE(gui.boxes.size(), std::size_t(4));
-  for (const MsgBox::TBox& box : gui.boxes) {
-    QCOMPARE(box.caption, QString("KVz - 03"));
-    QVERIFY(box.text.contains(".lst"));
-  }
+  // Four history files, then the protocol's PDF and its register together.
+  QCOMPARE(gui.boxes.size(), std::size_t(5));
+  for (const MsgBox::TBox& box : gui.boxes) QCOMPARE(box.caption, QString("KVz - 03"));
+  for (std::size_t i = 0; i < 4; ++i) QVERIFY(gui.boxes[i].text.contains(".lst"));
+  QVERIFY(gui.boxes[4].text.contains("1500.pdf"));
+  QVERIFY(gui.boxes[4].text.contains("protocols.db"));
+  QVERIFY(!std::filesystem::exists(gui.dir.File("gone")));
   QCOMPARE(gui.previews.size(), std::size_t(1));
   QVERIFY(!gui.printProtocolForm->isVisible());
 }

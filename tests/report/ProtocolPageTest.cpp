@@ -34,8 +34,11 @@ std::map<QString, QRectF> FilledProtocolWords(const TempDir& dir, const TProtoco
                        [&](TReportPage& page) {
                          RenderToPdf(page, QString::fromStdString(dir.File("protocol.pdf")));
                          if (filled != nullptr) *filled = page;
-                       });
-  printForm.FillAndPreview(2, entry);
+                       },
+                       [&] { return dir.File("protocols.db"); });
+  TMeasurement measurement;
+  measurement.resultIndex = 2;
+  printForm.FillAndPreview(measurement, entry);
   return PdfWords(QString::fromStdString(dir.File("protocol.pdf")));
 }
 
