@@ -88,24 +88,32 @@ TEST(RegisterTest, FindMatchesShownColumnsIgnoringCaseWithinDays) {
   const auto day = [](unsigned m, unsigned d) {
     return year_month_day(2026y / std::chrono::month(m) / std::chrono::day(d));
   };
+  using TDay = std::optional<year_month_day>;
+  const auto filter = [](std::string text, TDay from = {}, TDay to = {}) {
+    TRegisterFilter f;
+    f.text = std::move(text);
+    f.from = from;
+    f.to = to;
+    return f;
+  };
   const struct {
     TRegisterFilter filter;
     std::vector<std::int64_t> numbers;
   } cases[] = {
-      {{"петров", {}, {}}, {101, 100}},
-      {{"пЕтРоВа", {}, {}}, {100}},
-      {{"ЁЛКИН", {}, {}}, {102}},
-      {{"sMITH", {}, {}}, {103}},
-      {{"ЦЕПЬ", {}, {}}, {103}},
-      {{"СЕРЕБРО", {}, {}}, {103}},
-      {{"102", {}, {}}, {102}},
-      {{"2026-12-01", {}, {}}, {102, 101}},
-      {{"%", {}, {}}, {}},
-      {{"", day(12, 1), day(12, 1)}, {102, 101}},
-      {{"", day(12, 2), {}}, {103}},
-      {{"", {}, day(11, 30)}, {100}},
-      {{"петров", day(12, 1), {}}, {101}},
-      {{"", {}, {}}, {103, 102, 101, 100}},
+      {filter("петров"), {101, 100}},
+      {filter("пЕтРоВа"), {100}},
+      {filter("ЁЛКИН"), {102}},
+      {filter("sMITH"), {103}},
+      {filter("ЦЕПЬ"), {103}},
+      {filter("СЕРЕБРО"), {103}},
+      {filter("102"), {102}},
+      {filter("2026-12-01"), {102, 101}},
+      {filter("%"), {}},
+      {filter("", day(12, 1), day(12, 1)), {102, 101}},
+      {filter("", day(12, 2), {}), {103}},
+      {filter("", {}, day(11, 30)), {100}},
+      {filter("петров", day(12, 1), {}), {101}},
+      {filter(""), {103, 102, 101, 100}},
   };
   for (const auto& c : cases)
     EXPECT_EQ(Numbers(reg.Find(c.filter)), c.numbers) << '"' << c.filter.text << '"';
