@@ -177,7 +177,7 @@ void PrintProtocolTest::confirmedProtocolsAreKeptAcrossRuns() {
   QCOMPARE(first.mode, 'y');
   QVERIFY(first.matches);
   QCOMPARE(first.verdict, std::string("соответствует"));
-  QFile pdf(QString::fromStdString(gui.dir.File("Протоколы/1500.pdf")));
+  QFile pdf(QString::fromStdString(gui.dir.Path()) + "Протоколы/1500.pdf");
   QVERIFY(pdf.open(QIODevice::ReadOnly));
   QCOMPARE(pdf.read(5), QByteArray("%PDF-"));
   TRegisterFilter byClient;
