@@ -9,6 +9,7 @@
 #include "device/KVZDeviceUn.h"
 #include "tests/support/FakeGui.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WorkDirScope.h"
 
 namespace {
 
@@ -119,7 +120,7 @@ TEST_F(SettingsFileTest, UnwritableFolderShowsTheErrorAndKeepsTheOldFile) {
 }
 
 TEST_F(SettingsFileTest, DeviceObjectDefaultsDependOnWhetherTheFileExists) {
-  WorkDir = dir.Path();
+  const WorkDirScope workDir(dir.Path());
   {
     TKVZDevice device;
     EXPECT_EQ(device.PortParams, (TMyComPortParams{"COM1", 921600, 8, 0, 0}));
@@ -130,7 +131,6 @@ TEST_F(SettingsFileTest, DeviceObjectDefaultsDependOnWhetherTheFileExists) {
     EXPECT_EQ(device.PortParams, (TMyComPortParams{"COM7", 115200, 8, 0, 0}));
   }
   EXPECT_TRUE(gui.messages.empty());
-  WorkDir.clear();
 }
 
 TEST(WorkDirTest, KeepsTheFolderWithOneTrailingSeparator) {
@@ -150,11 +150,11 @@ TEST(WorkDirTest, KeepsTheFolderWithOneTrailingSeparator) {
 
 TEST(WorkDirTest, SetWorkDirsPointsAtTheTestExecutable) {
   FakeGui gui;
+  const WorkDirScope unsetAtTheEnd("");
   EXPECT_TRUE(SetWorkDirs());
   const char* exe = PathSeparator() == '\\' ? "device_tests.exe" : "device_tests";
   EXPECT_TRUE(FileExists(WorkDir + exe)) << WorkDir;
   EXPECT_TRUE(gui.messages.empty());
-  SetWorkDirsFor("", "", false);
 }
 
 TEST(MessageTest, KindChoosesCaptionIconAndTopmost) {

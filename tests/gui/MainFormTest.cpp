@@ -12,6 +12,7 @@
 #include "app/ModeDisplay.h"
 #include "device/KVZDeviceUn.h"
 #include "tests/gui/GuiHarness.h"
+#include "tests/support/QtSupport.h"
 
 namespace {
 
@@ -436,12 +437,14 @@ void MainFormTest::captionEndsWithTheVersion() {
 void MainFormTest::boxDuringStartUpHoldsTheConnectBack() {
   GuiHarness gui;
   MsgBox::SetHook(nullptr);
-  const auto failingWorkDirs = [&gui] {
-    WorkDir = gui.dir.Path();
+  const auto failingWorkDirs = [] {
     // A real box with its own modal loop, open well past the start timer's 300 ms.
-    QTimer::singleShot(800, [] { QApplication::activeModalWidget()->close(); });
-    GuiLink().ShowMessage("Установить рабочие директории не удалось", "Ошибка", TMsgIcon::Error,
-                          false);
+    RunModal(
+        [] {
+          GuiLink().ShowMessage("Установить рабочие директории не удалось", "Ошибка",
+                                TMsgIcon::Error, false);
+        },
+        [] {}, std::chrono::milliseconds(800));
     return false;
   };
   const TKVZForms forms({[](const std::string&, TOpenError*) { return TPortHandle(); }, &gui.clock},

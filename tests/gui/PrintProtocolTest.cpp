@@ -12,6 +12,7 @@
 #include "protocol/HistoryList.h"
 #include "register/ProtocolRegister.h"
 #include "tests/gui/GuiHarness.h"
+#include "tests/support/QtSupport.h"
 
 Q_DECLARE_METATYPE(QWidget*)
 
@@ -34,19 +35,9 @@ void FillAll(TPrintProtocolForm& form) {
   form.DocNo->setText("70 01 123456");
 }
 
-QStringList Items(const QComboBox* box) {
-  QStringList items;
-  for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
-  return items;
-}
-
 // Runs the dialog as the print button does, acting on it once it is up; closes what it leaves up.
 void RunDialog(GuiHarness& gui, int resultIndex, const std::function<void()>& act) {
-  QTimer::singleShot(0, gui.printProtocolForm.get(), [&] {
-    act();
-    if (gui.printProtocolForm->isVisible()) gui.printProtocolForm->reject();
-  });
-  gui.printProtocolForm->Execute(Measured(resultIndex));
+  RunModal([&] { gui.printProtocolForm->Execute(Measured(resultIndex)); }, act);
 }
 
 }  // namespace
@@ -289,7 +280,7 @@ void PrintProtocolTest::trimmedEntriesAreRememberedOnce() {
   }
   QCOMPARE(gui.previews.size(), std::size_t(3));
   QCOMPARE(gui.printProtocolForm->PlaceCB->currentText(), QString("тула"));
-  QCOMPARE(Items(gui.printProtocolForm->PlaceCB), QStringList({"Москва", "Тула"}));
+  QCOMPARE(ItemTexts(gui.printProtocolForm->PlaceCB), QStringList({"Москва", "Тула"}));
   QCOMPARE(gui.dir.Read("PlaceCB.lst"),
            std::string("\xcc\xee\xf1\xea\xe2\xe0\r\n\xd2\xf3\xeb\xe0\r\n"));
 }
@@ -427,7 +418,7 @@ void PrintProtocolTest::keyboardAndScreenReaderReachEveryField() {
 void PrintProtocolTest::unwritableFolderIsReportedAndTheProtocolStillMade() {
   GuiHarness gui;
   gui.Start();
-  WorkDir = gui.dir.File("gone") + "/";
+  const WorkDirScope gone(gui.dir.File("gone") + "/");
   RunDialog(gui, 2, [&] {
     FillAll(*gui.printProtocolForm);
     gui.printProtocolForm->OkButton->click();
@@ -449,7 +440,7 @@ void PrintProtocolTest::deleteHistoryKeepsTheListsInMemory() {
   gui.Start();
   gui.printProtocolForm->DeleteHistory();
   QVERIFY(!std::filesystem::exists(gui.dir.File("DocCB.lst")));
-  QCOMPARE(Items(gui.printProtocolForm->DocCB), QStringList{"Паспорт"});
+  QCOMPARE(ItemTexts(gui.printProtocolForm->DocCB), QStringList{"Паспорт"});
   RunDialog(gui, 2, [&] { gui.printProtocolForm->CloseButton->click(); });
   QCOMPARE(gui.dir.Read("DocCB.lst"), std::string("\xcf\xe0\xf1\xef\xee\xf0\xf2\r\n"));
 }

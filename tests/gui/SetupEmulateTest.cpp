@@ -17,19 +17,16 @@
 #include "emulator/Potentials.h"
 #include "report/ReportPreview.h"
 #include "tests/gui/GuiHarness.h"
+#include "tests/support/QtSupport.h"
 
 namespace {
 
 // Runs the settings dialog on the device object's record, acting on it once it is up.
 bool RunSetup(GuiHarness& gui, const std::function<void(TSetupForm&)>& act) {
-  QTimer::singleShot(0, gui.setupForm.get(), [&] { act(*gui.setupForm); });
-  return gui.setupForm->Execute(gui.mainForm->Device().PortParams);
-}
-
-QStringList Items(const QComboBox* box) {
-  QStringList items;
-  for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
-  return items;
+  bool confirmed = false;
+  RunModal([&] { confirmed = gui.setupForm->Execute(gui.mainForm->Device().PortParams); },
+           [&] { act(*gui.setupForm); });
+  return confirmed;
 }
 
 // Connects to a simulated detector and records the modes the device object reports, then lets
@@ -114,7 +111,7 @@ void SetupEmulateTest::storedPortIsSelectedWithoutRegardToCase() {
   gui.dir.Write("kvzport.ini", "COMName=com3\r\n");
   gui.StartIdle();
   QVERIFY(RunSetup(gui, [](TSetupForm& form) {
-    QCOMPARE(Items(form.COMName), QStringList({"COM1", "COM10", "COM3"}));
+    QCOMPARE(ItemTexts(form.COMName), QStringList({"COM1", "COM10", "COM3"}));
     QCOMPARE(form.COMName->currentText(), QString("COM3"));
     for (QComboBox* list : {form.COMSpeed, form.COMByteSize, form.COMParity, form.COMStopBits})
       QVERIFY(!list->isEnabled());
@@ -255,14 +252,15 @@ void SetupEmulateTest::resetRefused() {
   MsgBox::SetHook(nullptr);
   int lines = 0;  // of the question, as the real box shows it
   QVERIFY(!RunSetup(gui, [&](TSetupForm& form) {
-    QTimer::singleShot(0, &form, [&] {
-      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-      for (QLabel* label : box->findChildren<QLabel*>())
-        if (label->text().endsWith("..."))
-          lines = label->height() / label->fontMetrics().lineSpacing();
-      box->button(QMessageBox::No)->click();
-    });
-    form.SetDefaultSettingsButton->click();
+    RunModal([&] { form.SetDefaultSettingsButton->click(); },
+             [&] {
+               auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+               QVERIFY(box != nullptr);
+               for (QLabel* label : box->findChildren<QLabel*>())
+                 if (label->text().endsWith("..."))
+                   lines = label->height() / label->fontMetrics().lineSpacing();
+               box->button(QMessageBox::No)->click();
+             });
     QVERIFY(form.isVisible());
     form.CloseButton->click();
   }));
