@@ -54,10 +54,7 @@ struct SpawnSetup {
 
 // The child and both ends of its pipes.
 struct SimProcess::State {
-  State() = default;
   ~State() { Stop(); }
-  State(const State&) = delete;
-  State& operator=(const State&) = delete;
 
   std::string ReadLine(Clock::time_point deadline);
   void WriteToSim(const std::string& text);

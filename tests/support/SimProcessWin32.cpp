@@ -46,12 +46,9 @@ std::vector<std::string> StartCommands(const std::vector<std::string>& args) {
 
 // The claim on a pool simulator and the two files it is driven through.
 struct SimProcess::State {
-  State() = default;
   ~State() {
     if (claim != INVALID_HANDLE_VALUE) CloseHandle(claim);
   }
-  State(const State&) = delete;
-  State& operator=(const State&) = delete;
 
   HANDLE claim = INVALID_HANDLE_VALUE;
   std::string inFile;
@@ -70,7 +67,7 @@ SimProcess::SimProcess(std::vector<std::string> args) : state_(std::make_unique<
     for (const std::string& port : pool) {
       const std::string lock = dir + port + ".lock";
       claim = CreateFileA(lock.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                           FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+                          FILE_FLAG_DELETE_ON_CLOSE, nullptr);
       if (claim != INVALID_HANDLE_VALUE) {
         port_ = port;
         break;
@@ -96,7 +93,7 @@ void SimProcess::Command(const std::string& line) {
   if (!log) throw std::runtime_error("cannot read " + state_->logFile);
   std::streamoff seen = log.tellg();
   if (!(std::ofstream(state_->inFile, std::ios::binary | std::ios::app) << line << '\n'
-                                                                      << std::flush))
+                                                                        << std::flush))
     throw std::runtime_error("cannot write to " + state_->inFile);
   // The log is a file that grows, with nothing to wait on: it is looked at again and again.
   const auto deadline = Clock::now() + kCommandTimeout;
