@@ -138,14 +138,6 @@ TEST_F(ConnectTest, StopListeningBeforeAnyConnectReturnsAtOnce) {
   EXPECT_TRUE(d.StopListening());
 }
 
-TEST_F(ConnectTest, WorkFrameRaisesTheModeEventThenTheResult) {
-  SimProcess sim;
-  Listen(sim);
-  sim.Command("work 1771 -200 3 y");
-  ASSERT_TRUE(WaitForEvents(2));
-  EXPECT_EQ(events, (std::vector<Event>{{'M', 'y', 0, 0, 0}, {'W', 'y', '3', 1771, -200}}));
-}
-
 TEST_F(ConnectTest, FramesReachTheHandlersInOrder) {
   SimProcess sim;
   Listen(sim);
@@ -157,7 +149,7 @@ TEST_F(ConnectTest, FramesReachTheHandlersInOrder) {
   } steps[] = {
       {"mode c", {'M', 'c', 0, 0, 0}}, {"mode r", {'M', 'r', 0, 0, 0}},
       {"mode s", {'M', 's', 0, 0, 0}}, {"work 500 500 я w", {'W', 'w', '\xff', 500, 500}},
-      {"mode f", {'M', 'f', 0, 0, 0}},
+      {"mode f", {'M', 'f', 0, 0, 0}}, {"work 1771 -200 3 y", {'W', 'y', '3', 1771, -200}},
   };
   std::vector<Event> expected;
   for (const auto& step : steps) {

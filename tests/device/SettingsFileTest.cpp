@@ -76,20 +76,15 @@ class SettingsFileTest : public testing::Test {
   TStringList list;
 };
 
-TEST_F(SettingsFileTest, SaveWritesFiveCrLfLines) {
-  SavePortParams(list, dir.File("kvzport.ini"), {"COM3", 921600, 8, 0, 0}, true);
-  EXPECT_EQ(dir.Read("kvzport.ini"),
-            "COMName=COM3\r\nCOMSpeed=921600\r\nCOMByteSize=8\r\nCOMParity=0\r\nCOMStopBits=0\r\n");
-  EXPECT_TRUE(gui.messages.empty());
-}
-
-TEST_F(SettingsFileTest, SecondSaveWithClearFirstLeavesFiveLines) {
+TEST_F(SettingsFileTest, SaveWithClearFirstWritesFiveCrLfLines) {
   dir.Write("kvzport.ini", "COMName=COM9\r\nExtra=1\r\n");
   TMyComPortParams params;
   LoadPortParams(list, dir.File("kvzport.ini"), params);
   SavePortParams(list, dir.File("kvzport.ini"), {"COM4", 115200, 8, 2, 0}, true);
-  SavePortParams(list, dir.File("kvzport.ini"), {"COM4", 115200, 8, 2, 0}, true);
-  EXPECT_EQ(ReadTextLines(dir.File("kvzport.ini")).size(), 5u);
+  SavePortParams(list, dir.File("kvzport.ini"), {"COM4", 921600, 8, 2, 0}, true);
+  EXPECT_EQ(dir.Read("kvzport.ini"),
+            "COMName=COM4\r\nCOMSpeed=921600\r\nCOMByteSize=8\r\nCOMParity=2\r\nCOMStopBits=0\r\n");
+  EXPECT_TRUE(gui.messages.empty());
   SavePortParams(list, dir.File("kvzport.ini"), {"COM4", 115200, 8, 2, 0}, false);
   EXPECT_EQ(ReadTextLines(dir.File("kvzport.ini")).size(), 10u);
 }
