@@ -24,7 +24,7 @@ GuiHarness::~GuiHarness() {
   InstallGuiLink(nullptr);
 }
 
-void GuiHarness::Start() {
+TMainForm& GuiHarness::Start() {
   // The working folder is the harness's own from its start.
   mainForm = std::make_unique<TMainForm>(TLinkEnv{Opener(), &clock}, [] { return true; });
   setupForm = std::make_unique<TSetupForm>(mainForm.get(), systemPorts_.Source(),
@@ -36,11 +36,12 @@ void GuiHarness::Start() {
   aboutForm = std::make_unique<TAboutForm>(mainForm.get(), mainForm->Device());
   mainForm->SetForms(setupForm.get(), printProtocolForm.get(), aboutForm.get(), emulateForm.get());
   mainForm->show();
+  return *mainForm;
 }
 
-void GuiHarness::StartIdle() {
-  Start();
-  mainForm->StartTimer->stop();
+TMainForm& GuiHarness::StartIdle() {
+  Start().StartTimer->stop();
+  return *mainForm;
 }
 
 void GuiHarness::ProcessEvents() {

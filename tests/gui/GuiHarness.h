@@ -32,10 +32,10 @@ class GuiHarness : public TQtGuiLink, public SimPortMap {
   ~GuiHarness() override;
 
   void Bind(const std::string& portName, SimProcess& sim) { ports[portName] = &sim; }
-  // Creates the windows; the start timer runs from here.
-  void Start();
+  // Creates the windows; the start timer runs from here. Returns the main window.
+  TMainForm& Start();
   // Creates the windows without the connect that the start timer would run.
-  void StartIdle();
+  TMainForm& StartIdle();
 
   void ProcessEvents() override;
   void RunOnGuiThread(const std::function<void()>& call) override;

@@ -75,8 +75,7 @@ void MainFormTest::startWithoutDetectorSearchesEveryPortAndFails() {
     QVERIFY(gui.eventRuns > eventsAtLastOpen);
     eventsAtLastOpen = gui.eventRuns;
   };
-  gui.Start();
-  TMainForm& form = *gui.mainForm;
+  TMainForm& form = gui.Start();
   QCOMPARE(form.ReadyShape->Color(), QColor(Qt::white));
   QVERIFY(!gui.opened.size());
   QTRY_COMPARE(gui.boxes.size(), std::size_t(1));
@@ -114,8 +113,7 @@ void MainFormTest::startWithDetectorOnStoredPortTriesNothingElse() {
   GuiHarness gui({"ttyUSB0"});
   gui.Bind("COM4", sim);
   gui.dir.Write("kvzport.ini", "COMName=COM4\r\n");
-  gui.Start();
-  TMainForm& form = *gui.mainForm;
+  TMainForm& form = gui.Start();
   QTRY_COMPARE(form.StagePanel->text(), kStagePrefix + "Связь с прибором установлена.");
   QCOMPARE(form.ReadyShape->Color(), kGreen);
   QCOMPARE(gui.opened, std::vector<std::string>{"COM4"});
@@ -135,8 +133,7 @@ void MainFormTest::connectWhileListeningReconnectsAndListensAgain() {
   GuiHarness gui;
   gui.Bind("COM4", sim);
   gui.dir.Write("kvzport.ini", "COMName=COM4\r\n");
-  gui.Start();
-  TMainForm& form = *gui.mainForm;
+  TMainForm& form = gui.Start();
   QTRY_COMPARE(form.ReadyShape->Color(), kGreen);
   QTest::mouseClick(form.ConnectButton, Qt::LeftButton);
   QCOMPARE(gui.opened, (std::vector<std::string>{"COM4", "COM4"}));
@@ -150,8 +147,7 @@ void MainFormTest::detectorNotReady() {
   SimProcess sim({"--not-ready", "--mode", "p"});
   GuiHarness gui;
   gui.Bind("COM1", sim);
-  gui.Start();
-  TMainForm& form = *gui.mainForm;
+  TMainForm& form = gui.Start();
   QTRY_COMPARE(gui.boxes.size(), std::size_t(1));
   QCOMPARE(gui.boxes[0].text, QString("Прибор не готов к работе! Выполните подключение еще раз."));
   QCOMPARE(form.StagePanel->text(), kStagePrefix + "Прибор не готов к работе!");
@@ -165,8 +161,7 @@ void MainFormTest::detectorThatDoesNotLetGo() {
   SimProcess sim;
   GuiHarness gui;
   gui.Bind("COM1", sim);
-  gui.Start();
-  TMainForm& form = *gui.mainForm;
+  TMainForm& form = gui.Start();
   QTRY_COMPARE(form.ReadyShape->Color(), kGreen);
   // The loop hands a frame over and waits for a GUI thread that is busy elsewhere.
   gui.holdEvents = true;
@@ -224,8 +219,7 @@ void MainFormTest::modeTexts() {
   QFETCH(bool, verdictArea);
   QFETCH(bool, expertArea);
   GuiHarness gui;
-  gui.StartIdle();
-  TMainForm& form = *gui.mainForm;
+  TMainForm& form = gui.StartIdle();
   form.CurrentMode = 'w';
   form.Device().Mode = mode;
   form.ShowMode(form.Device());
@@ -256,8 +250,7 @@ void MainFormTest::expertValues() {
   QFETCH(int, u2);
   QFETCH(QString, difference);
   GuiHarness gui;
-  gui.StartIdle();
-  TMainForm& form = *gui.mainForm;
+  TMainForm& form = gui.StartIdle();
   TKVZDevice& device = form.Device();
   device.Mode = 'e';
   device.ResultCode = '3';
@@ -276,8 +269,7 @@ void MainFormTest::expertValues() {
 
 void MainFormTest::transientStateReturnsToTheWorkingMode() {
   GuiHarness gui;
-  gui.StartIdle();
-  TMainForm& form = *gui.mainForm;
+  TMainForm& form = gui.StartIdle();
   TKVZDevice& device = form.Device();
   device.Mode = 'w';
   form.ShowMode(device);
@@ -300,8 +292,7 @@ void MainFormTest::transientStateReturnsToTheWorkingMode() {
 
 void MainFormTest::powerOffClearsTheWorkingMode() {
   GuiHarness gui;
-  gui.StartIdle();
-  TMainForm& form = *gui.mainForm;
+  TMainForm& form = gui.StartIdle();
   form.Device().Mode = 'e';
   form.ShowMode(form.Device());
   form.Device().Mode = 'f';
@@ -331,8 +322,7 @@ void MainFormTest::resultIndex() {
   QFETCH(int, index);
   QFETCH(QString, verdict);
   GuiHarness gui;
-  gui.StartIdle();
-  TMainForm& form = *gui.mainForm;
+  TMainForm& form = gui.StartIdle();
   QVERIFY(!form.PrintButton->isEnabled());
   TKVZDevice& device = form.Device();
   device.Mode = 'y';
@@ -346,8 +336,7 @@ void MainFormTest::resultIndex() {
 
 void MainFormTest::resultDuringTransientStateIsWiped() {
   GuiHarness gui;
-  gui.StartIdle();
-  TMainForm& form = *gui.mainForm;
+  TMainForm& form = gui.StartIdle();
   TKVZDevice& device = form.Device();
   device.Mode = 'y';
   form.ShowMode(device);
@@ -367,8 +356,7 @@ void MainFormTest::resultDuringTransientStateIsWiped() {
 void MainFormTest::informationWindowShowsTheDetectorIdentity() {
   SimProcess sim({"--id", "KVZ03042"});
   GuiHarness gui;
-  gui.StartIdle();
-  TMainForm& form = *gui.mainForm;
+  TMainForm& form = gui.StartIdle();
   TAboutForm& about = *gui.aboutForm;
   about.show();
   QCOMPARE(about.VersLabel->text(),

@@ -33,8 +33,7 @@ bool RunSetup(GuiHarness& gui, const std::function<void(TSetupForm&)>& act) {
 // the main window show them as usual.
 void ListenAndRecord(GuiHarness& gui, SimProcess& sim, std::vector<char>& modes) {
   gui.Bind("COM1", sim);
-  gui.Start();
-  TMainForm& form = *gui.mainForm;
+  TMainForm& form = gui.Start();
   QTRY_COMPARE(form.ReadyShape->Color(), QColor(0, 255, 0));
   TKVZDevice& device = form.Device();
   QVERIFY(device.StopListening());
@@ -102,7 +101,6 @@ class SetupEmulateTest : public QObject {
   void potentialsStayInTheirRanges();
   void chosenResultAndModeSetTheDrawnPotentials();
   void workResultReachesTheMainWindow();
-  void potentialsAreSentAsTheirLowSixteenBits();
   void shortcutShowsTheEmulatorBesideTheMainWindow();
 };
 
@@ -334,14 +332,8 @@ void SetupEmulateTest::workResultReachesTheMainWindow() {
   QCOMPARE(gui.mainForm->LastResultIndex, 2);
   QCOMPARE(gui.mainForm->ModeLabel->text(), QString("Режим \"Ювелирный - желтый сплав\""));
   QVERIFY(gui.mainForm->PrintButton->isEnabled());
-}
 
-void SetupEmulateTest::potentialsAreSentAsTheirLowSixteenBits() {
-  SimProcess sim;
-  GuiHarness gui;
-  std::vector<char> modes;
-  ListenAndRecord(gui, sim, modes);
-  TEmulateForm& emulator = *gui.emulateForm;
+  // Potentials go out as their low sixteen bits.
   emulator.EModeButton->click();
   emulator.ResCB->setCurrentIndex(0);
   emulator.U1Edit->setText("70000");
