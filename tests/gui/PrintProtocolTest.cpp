@@ -137,11 +137,11 @@ void PrintProtocolTest::confirmedProtocolsAreKeptAcrossRuns() {
   device.U1 = 1771;
   device.U2 = -200;
   gui.mainForm->WorkResultArrived(device);
-  QTimer::singleShot(0, gui.printProtocolForm.get(), [&] {
-    FillAll(*gui.printProtocolForm);
-    gui.printProtocolForm->OkButton->click();
-  });
-  gui.mainForm->PrintButtonClick();
+  RunModal([&] { gui.mainForm->PrintButtonClick(); },
+           [&] {
+             FillAll(*gui.printProtocolForm);
+             gui.printProtocolForm->OkButton->click();
+           });
   // The next run of the program, at the same time of its clock: the register's number is the floor.
   TPrintForm nextRun([&] { return gui.now; },
                      [&](TReportPage& page) { gui.previews.push_back(page); });
