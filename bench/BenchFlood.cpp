@@ -14,11 +14,11 @@
 #include <string>
 #include <thread>
 
-#include "device/DirUn.h"
 #include "device/KVZDeviceUn.h"
 #include "tests/support/FakeGui.h"
 #include "tests/support/Pty.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WorkDirScope.h"
 
 namespace {
 
@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
   const int rate = argc > 2 ? std::atoi(argv[2]) : 92160;
   FakeGui gui;
   TempDir dir;
-  WorkDir = dir.Path();
+  const WorkDirScope workDir(dir.Path());
   Pty pty;
   TKVZDevice device;
   std::atomic<Clock::rep> handled{0};

@@ -1,4 +1,5 @@
-// Prints the device link's figures measured against pseudo-terminals:
+// Prints the device link's figures measured against pseudo-terminals, and the open retry on a
+// port that is not there, on the real clock:
 //   bench_link [frames=1000] [silent-ports=5] [idle-seconds=10]
 #include <sys/resource.h>
 
@@ -11,11 +12,11 @@
 #include <thread>
 #include <vector>
 
-#include "device/DirUn.h"
 #include "device/KVZDeviceUn.h"
 #include "tests/support/FakeGui.h"
 #include "tests/support/Pty.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WorkDirScope.h"
 
 namespace {
 
@@ -46,6 +47,15 @@ void SilentRequest() {
   device.ReadVersion();
   std::printf("request to a silent port: wall %.1f ms, cpu %.1f ms\n", Ms(Clock::now() - start),
               (CpuSeconds() - cpu) * 1000);
+}
+
+void MissingPortRetry() {
+  TKVZDevice device;
+  device.PortParams.PortName = "/dev/kvz-bench-no-such-port";
+  const auto start = Clock::now();
+  const bool opened = OpenComPort(device.PortParams, device.PortHandle, nullptr);
+  std::printf("open of a missing port: %s after %.0f ms of retries\n", opened ? "opened" : "failed",
+              Ms(Clock::now() - start));
 }
 
 void SilentSearch(int ports) {
@@ -102,7 +112,8 @@ int main(int argc, char** argv) {
   const int idle = argc > 3 ? std::atoi(argv[3]) : 10;
   FakeGui gui;
   TempDir dir;
-  WorkDir = dir.Path();
+  const WorkDirScope workDir(dir.Path());
+  MissingPortRetry();
   SilentRequest();
   SilentSearch(ports);
   Listening(gui, frames, idle);

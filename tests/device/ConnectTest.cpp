@@ -5,17 +5,17 @@
 
 #include <algorithm>
 #include <iterator>
-#include <map>
 #include <memory>
 #include <stdexcept>
 
-#include "SimProcess.h"
 #include "base/TextFile.h"
 #include "device/DirUn.h"
 #include "device/KVZDeviceUn.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeGui.h"
+#include "tests/support/SimProcess.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WorkDirScope.h"
 
 namespace {
 
@@ -37,23 +37,10 @@ std::ostream& operator<<(std::ostream& os, const Event& e) {
 
 // Port names as the system would list them, each bound to a simulated detector's pty or to
 // nothing at all; every open attempt is recorded.
-class ConnectTest : public testing::Test {
+class ConnectTest : public testing::Test, protected SimPortMap {
  protected:
-  void SetUp() override { WorkDir = dir.Path(); }
-  void TearDown() override {
-    device.reset();
-    WorkDir.clear();
-  }
-
   TKVZDevice& MakeDevice() {
-    TLinkEnv env{[this](const std::string& name, TOpenError* error) -> TPortHandle {
-                   opened.push_back(name);
-                   const auto it = ports.find(name);
-                   return it == ports.end() ? nullptr
-                                            : OpenSerialLine(it->second->PortPath(), error);
-                 },
-                 &clock};
-    device = std::make_unique<TKVZDevice>(env);
+    device = std::make_unique<TKVZDevice>(TLinkEnv{Opener(), &clock});
     device->OnMode = [this](TKVZDevice& d) { events.push_back({'M', d.Mode.load(), 0, 0, 0}); };
     device->OnWorkResult = [this](TKVZDevice& d) {
       events.push_back({'W', d.Mode.load(), d.ResultCode.load(), d.U1.load(), d.U2.load()});
@@ -78,9 +65,8 @@ class ConnectTest : public testing::Test {
 
   FakeGui gui;
   TempDir dir;
+  WorkDirScope workDir{dir.Path()};
   FakeClock clock;
-  std::map<std::string, SimProcess*> ports;
-  std::vector<std::string> opened;
   std::vector<Event> events;
   std::unique_ptr<TKVZDevice> device;
 };
@@ -152,14 +138,6 @@ TEST_F(ConnectTest, StopListeningBeforeAnyConnectReturnsAtOnce) {
   EXPECT_TRUE(d.StopListening());
 }
 
-TEST_F(ConnectTest, WorkFrameRaisesTheModeEventThenTheResult) {
-  SimProcess sim;
-  Listen(sim);
-  sim.Command("work 1771 -200 3 y");
-  ASSERT_TRUE(WaitForEvents(2));
-  EXPECT_EQ(events, (std::vector<Event>{{'M', 'y', 0, 0, 0}, {'W', 'y', '3', 1771, -200}}));
-}
-
 TEST_F(ConnectTest, FramesReachTheHandlersInOrder) {
   SimProcess sim;
   Listen(sim);
@@ -171,7 +149,7 @@ TEST_F(ConnectTest, FramesReachTheHandlersInOrder) {
   } steps[] = {
       {"mode c", {'M', 'c', 0, 0, 0}}, {"mode r", {'M', 'r', 0, 0, 0}},
       {"mode s", {'M', 's', 0, 0, 0}}, {"work 500 500 я w", {'W', 'w', '\xff', 500, 500}},
-      {"mode f", {'M', 'f', 0, 0, 0}},
+      {"mode f", {'M', 'f', 0, 0, 0}}, {"work 1771 -200 3 y", {'W', 'y', '3', 1771, -200}},
   };
   std::vector<Event> expected;
   for (const auto& step : steps) {

@@ -3,11 +3,11 @@
 #include <chrono>
 #include <thread>
 
-#include "SimProcess.h"
-#include "device/DirUn.h"
 #include "device/KVZDeviceUn.h"
 #include "tests/support/FakeGui.h"
+#include "tests/support/SimProcess.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WorkDirScope.h"
 
 namespace {
 
@@ -15,9 +15,6 @@ using namespace std::chrono_literals;
 
 class RequestTest : public testing::Test {
  protected:
-  void SetUp() override { WorkDir = dir.Path(); }
-  void TearDown() override { WorkDir.clear(); }
-
   // Opens the simulated detector's port the way the connection search does, without asking it
   // anything yet.
   void Open(TKVZDevice& device, SimProcess& sim) {
@@ -27,6 +24,7 @@ class RequestTest : public testing::Test {
 
   FakeGui gui;
   TempDir dir;
+  WorkDirScope workDir{dir.Path()};
 };
 
 TEST_F(RequestTest, IdentityIsAcceptedOnlyWhenItBeginsWithKVZ03) {

@@ -9,6 +9,7 @@
 #include "device/KVZDeviceUn.h"
 #include "tests/support/FakeGui.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WorkDirScope.h"
 
 namespace {
 
@@ -75,20 +76,15 @@ class SettingsFileTest : public testing::Test {
   TStringList list;
 };
 
-TEST_F(SettingsFileTest, SaveWritesFiveCrLfLines) {
-  SavePortParams(list, dir.File("kvzport.ini"), {"COM3", 921600, 8, 0, 0}, true);
-  EXPECT_EQ(dir.Read("kvzport.ini"),
-            "COMName=COM3\r\nCOMSpeed=921600\r\nCOMByteSize=8\r\nCOMParity=0\r\nCOMStopBits=0\r\n");
-  EXPECT_TRUE(gui.messages.empty());
-}
-
-TEST_F(SettingsFileTest, SecondSaveWithClearFirstLeavesFiveLines) {
+TEST_F(SettingsFileTest, SaveWithClearFirstWritesFiveCrLfLines) {
   dir.Write("kvzport.ini", "COMName=COM9\r\nExtra=1\r\n");
   TMyComPortParams params;
   LoadPortParams(list, dir.File("kvzport.ini"), params);
   SavePortParams(list, dir.File("kvzport.ini"), {"COM4", 115200, 8, 2, 0}, true);
-  SavePortParams(list, dir.File("kvzport.ini"), {"COM4", 115200, 8, 2, 0}, true);
-  EXPECT_EQ(ReadTextLines(dir.File("kvzport.ini")).size(), 5u);
+  SavePortParams(list, dir.File("kvzport.ini"), {"COM4", 921600, 8, 2, 0}, true);
+  EXPECT_EQ(dir.Read("kvzport.ini"),
+            "COMName=COM4\r\nCOMSpeed=921600\r\nCOMByteSize=8\r\nCOMParity=2\r\nCOMStopBits=0\r\n");
+  EXPECT_TRUE(gui.messages.empty());
   SavePortParams(list, dir.File("kvzport.ini"), {"COM4", 115200, 8, 2, 0}, false);
   EXPECT_EQ(ReadTextLines(dir.File("kvzport.ini")).size(), 10u);
 }
@@ -119,7 +115,7 @@ TEST_F(SettingsFileTest, UnwritableFolderShowsTheErrorAndKeepsTheOldFile) {
 }
 
 TEST_F(SettingsFileTest, DeviceObjectDefaultsDependOnWhetherTheFileExists) {
-  WorkDir = dir.Path();
+  const WorkDirScope workDir(dir.Path());
   {
     TKVZDevice device;
     EXPECT_EQ(device.PortParams, (TMyComPortParams{"COM1", 921600, 8, 0, 0}));
@@ -130,7 +126,6 @@ TEST_F(SettingsFileTest, DeviceObjectDefaultsDependOnWhetherTheFileExists) {
     EXPECT_EQ(device.PortParams, (TMyComPortParams{"COM7", 115200, 8, 0, 0}));
   }
   EXPECT_TRUE(gui.messages.empty());
-  WorkDir.clear();
 }
 
 TEST(WorkDirTest, KeepsTheFolderWithOneTrailingSeparator) {
@@ -150,11 +145,11 @@ TEST(WorkDirTest, KeepsTheFolderWithOneTrailingSeparator) {
 
 TEST(WorkDirTest, SetWorkDirsPointsAtTheTestExecutable) {
   FakeGui gui;
+  const WorkDirScope unsetAtTheEnd("");
   EXPECT_TRUE(SetWorkDirs());
   const char* exe = PathSeparator() == '\\' ? "device_tests.exe" : "device_tests";
   EXPECT_TRUE(FileExists(WorkDir + exe)) << WorkDir;
   EXPECT_TRUE(gui.messages.empty());
-  SetWorkDirsFor("", "", false);
 }
 
 TEST(MessageTest, KindChoosesCaptionIconAndTopmost) {

@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "base/TextFile.h"
-#include "device/DirUn.h"
 #include "device/KVZDeviceUn.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeGui.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WorkDirScope.h"
 
 // The Win32 serial line on real COM ports. The Wine stage (scripts/wine-tests.sh) maps COM ports
 // to simulated detectors on Linux pseudo-terminals and names them in environment variables;
@@ -55,11 +55,6 @@ class Win32LineTest : public testing::Test {
       *port = PortFromEnvironment(variable);
       if (port->empty()) GTEST_SKIP() << variable << " unset: run scripts/wine-tests.sh";
     }
-    WorkDir = dir.Path();
-  }
-  void TearDown() override {
-    device.reset();
-    WorkDir.clear();
   }
 
   // A device whose open retries cost no time; the ports themselves are real.
@@ -72,6 +67,7 @@ class Win32LineTest : public testing::Test {
 
   FakeGui gui;
   TempDir dir;
+  WorkDirScope workDir{dir.Path()};
   FakeClock clock;
   std::string answering;  // answers V and R
   std::string silent;     // ignores V and R

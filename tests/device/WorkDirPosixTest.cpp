@@ -13,6 +13,7 @@
 #include "device/KVZDeviceUn.h"
 #include "tests/support/FakeGui.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WorkDirScope.h"
 
 namespace fs = std::filesystem;
 
@@ -90,7 +91,7 @@ TEST(WorkDirTest, FilesAreReadWhereTheyAreAndWrittenWhereThatIsAllowed) {
     TempDir dir;
     const std::string shell = "cd " + dir.Path() + " && mkdir own && f=own/kvzport.ini && ";
     ASSERT_EQ(std::system((shell + c.setup).c_str()), 0);
-    SetWorkDirsFor(dir.File("own/"), c.userKnown ? dir.File("user/") : "", c.installed);
+    const WorkDirScope workDir(dir.File("own/"), c.userKnown ? dir.File("user/") : "", c.installed);
     TKVZDevice device;
     EXPECT_EQ(device.PortParams.PortName, c.read);
     device.PortParams.PortName = "COM5";
@@ -105,8 +106,7 @@ TEST(WorkDirTest, FilesAreReadWhereTheyAreAndWrittenWhereThatIsAllowed) {
     EXPECT_EQ(FileExists(dir.File("own/kvzport.ini")), c.installed || ownReadOnly);
     fs::permissions(dir.File("own"), fs::perms(0755));
   }
-  EXPECT_THROW(SetWorkDirsFor("/usr/bin/", "", true), std::runtime_error);
-  SetWorkDirsFor("", "", false);
+  EXPECT_THROW(const WorkDirScope workDir("/usr/bin/", "", true), std::runtime_error);
   EXPECT_TRUE(IsSystemInstallFolder("/usr/local/bin/") && !IsSystemInstallFolder("/work/usr/"));
 }
 

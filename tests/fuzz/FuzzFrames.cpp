@@ -7,6 +7,7 @@
 #include <string>
 
 #include "device/DirUn.h"
+#include "device/Frames.h"
 #include "device/KVZDeviceUn.h"
 
 namespace {
@@ -61,11 +62,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   device.PortHandle = std::move(line);
   int modes = 0;
   device.OnMode = [&](TKVZDevice& d) {
-    Check(d.Frame[4] == 'M' || d.Frame[4] == 'W');
+    Check(d.Frame[kTypeOffset] == kModeFrameType || d.Frame[kTypeOffset] == kWorkFrameType);
     ++modes;
   };
   device.OnWorkResult = [&](TKVZDevice& d) {
-    Check(d.Frame[4] == 'W');
+    Check(d.Frame[kTypeOffset] == kWorkFrameType);
     d.ResultNames.Value(d.ResultCode.load());
   };
   while (!stream->Done()) {
@@ -74,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A buffer left full without a frame would refuse every further read.
     const bool full = device.RxCount() == kBufferSize;
     if (device.ExtractFrame()) {
-      Check(std::memcmp(device.Frame.data(), "[$%]", 4) == 0);
+      Check(std::memcmp(device.Frame.data(), "[$%]", kMarkerLength) == 0);
       device.DispatchFrame();
     } else {
       Check(!full);

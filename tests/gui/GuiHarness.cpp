@@ -4,8 +4,6 @@
 #include <QTimer>
 #include <thread>
 
-#include "device/DirUn.h"
-
 GuiHarness::GuiHarness(const std::vector<std::string>& systemPorts) : systemPorts_(systemPorts) {
   InstallGuiLink(this);
   MsgBox::SetHook([this](const MsgBox::TBox& box) {
@@ -24,26 +22,11 @@ GuiHarness::~GuiHarness() {
   mainForm.reset();
   MsgBox::SetHook(nullptr);
   InstallGuiLink(nullptr);
-  WorkDir.clear();
 }
 
-void GuiHarness::Start() {
-  TLinkEnv env{[this](const std::string& name, TOpenError* error) -> TPortHandle {
-                 opened.push_back(name);
-                 if (beforeOpen) beforeOpen(name);
-                 if (refused.count(name) != 0) {
-                   *error = TOpenError::AccessDenied;
-                   return nullptr;
-                 }
-                 const auto it = ports_.find(name);
-                 return it == ports_.end() ? nullptr
-                                           : OpenSerialLine(it->second->PortPath(), error);
-               },
-               &clock};
-  mainForm = std::make_unique<TMainForm>(env, [this] {
-    WorkDir = dir.Path();
-    return true;
-  });
+TMainForm& GuiHarness::Start() {
+  // The working folder is the harness's own from its start.
+  mainForm = std::make_unique<TMainForm>(TLinkEnv{Opener(), &clock}, [] { return true; });
   setupForm = std::make_unique<TSetupForm>(mainForm.get(), systemPorts_.Source(),
                                            [this] { printProtocolForm->DeleteHistory(); });
   emulateForm = std::make_unique<TEmulateForm>(mainForm.get(), mainForm->Device());
@@ -53,11 +36,12 @@ void GuiHarness::Start() {
   aboutForm = std::make_unique<TAboutForm>(mainForm.get(), mainForm->Device());
   mainForm->SetForms(setupForm.get(), printProtocolForm.get(), aboutForm.get(), emulateForm.get());
   mainForm->show();
+  return *mainForm;
 }
 
-void GuiHarness::StartIdle() {
-  Start();
-  mainForm->StartTimer->stop();
+TMainForm& GuiHarness::StartIdle() {
+  Start().StartTimer->stop();
+  return *mainForm;
 }
 
 void GuiHarness::ProcessEvents() {

@@ -5,13 +5,10 @@
 #include <QStringList>
 #include <atomic>
 #include <functional>
-#include <map>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
-#include "SimProcess.h"
 #include "app/MainUn.h"
 #include "app/QtGuiLink.h"
 #include "dialogs/AboutUn.h"
@@ -21,33 +18,31 @@
 #include "protocol/PrintProtocolUn.h"
 #include "tests/gui/FakePortList.h"
 #include "tests/support/FakeClock.h"
+#include "tests/support/SimProcess.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WorkDirScope.h"
 #include "ui/MsgBox.h"
 
 // The program's windows wired as at start-up, in a folder of their own, with the system's port
 // list read from one of the test's own and port names bound to simulated detectors. Message boxes
 // are recorded instead of shown; every status-line text the connect command paints is recorded too.
-class GuiHarness : public TQtGuiLink {
+class GuiHarness : public TQtGuiLink, public SimPortMap {
  public:
   explicit GuiHarness(const std::vector<std::string>& systemPorts = {});
   ~GuiHarness() override;
 
-  void Bind(const std::string& portName, SimProcess& sim) { ports_[portName] = &sim; }
-  // Creates the windows; the start timer runs from here.
-  void Start();
+  void Bind(const std::string& portName, SimProcess& sim) { ports[portName] = &sim; }
+  // Creates the windows; the start timer runs from here. Returns the main window.
+  TMainForm& Start();
   // Creates the windows without the connect that the start timer would run.
-  void StartIdle();
+  TMainForm& StartIdle();
 
   void ProcessEvents() override;
   void RunOnGuiThread(const std::function<void()>& call) override;
 
   TempDir dir;
+  WorkDirScope workDir{dir.Path()};
   FakeClock clock;
-  std::vector<std::string> opened;
-  // Port names that exist but that this user may not open.
-  std::set<std::string> refused;
-  // Runs at every attempt to open a port, before the attempt; it may throw.
-  std::function<void(const std::string&)> beforeOpen;
   std::vector<MsgBox::TBox> boxes;
   MsgBox::TAnswer answer = MsgBox::TAnswer::Ok;
   QStringList stages;
@@ -67,5 +62,4 @@ class GuiHarness : public TQtGuiLink {
 
  private:
   FakePortList systemPorts_;
-  std::map<std::string, SimProcess*> ports_;
 };

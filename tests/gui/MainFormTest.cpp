@@ -12,6 +12,7 @@
 #include "app/ModeDisplay.h"
 #include "device/KVZDeviceUn.h"
 #include "tests/gui/GuiHarness.h"
+#include "tests/support/QtSupport.h"
 
 namespace {
 
@@ -41,7 +42,6 @@ class MainFormTest : public QObject {
 
  private slots:
   void startWithoutDetectorSearchesEveryPortAndFails();
-  void permissionHintOnlyWhenAPortWasRefused_data();
   void permissionHintOnlyWhenAPortWasRefused();
   void startWithDetectorOnStoredPortTriesNothingElse();
   void connectWhileListeningReconnectsAndListensAgain();
@@ -75,8 +75,7 @@ void MainFormTest::startWithoutDetectorSearchesEveryPortAndFails() {
     QVERIFY(gui.eventRuns > eventsAtLastOpen);
     eventsAtLastOpen = gui.eventRuns;
   };
-  gui.Start();
-  TMainForm& form = *gui.mainForm;
+  TMainForm& form = gui.Start();
   QCOMPARE(form.ReadyShape->Color(), QColor(Qt::white));
   QVERIFY(!gui.opened.size());
   QTRY_COMPARE(gui.boxes.size(), std::size_t(1));
@@ -97,24 +96,16 @@ void MainFormTest::startWithoutDetectorSearchesEveryPortAndFails() {
   QVERIFY(!form.StartTimer->isActive());
 }
 
-void MainFormTest::permissionHintOnlyWhenAPortWasRefused_data() {
-  QTest::addColumn<bool>("refused");
-  QTest::newRow("absent ports") << false;
-  QTest::newRow("a port refused for permission") << true;
-}
-
+// Absent ports alone give the box without the hint (the test above).
 void MainFormTest::permissionHintOnlyWhenAPortWasRefused() {
-  QFETCH(bool, refused);
   GuiHarness gui({"ttyUSB0"});
-  if (refused) gui.refused.insert("ttyUSB0");
+  gui.refused.insert("ttyUSB0");
   gui.Start();
   QTRY_COMPARE(gui.boxes.size(), std::size_t(1));
-  const QString notFound = "Прибор не найден! Подключите прибор к USB-порту.";
-  QCOMPARE(gui.boxes[0].text, refused ? notFound +
-                                            "\rНет доступа к последовательному порту: добавьте "
-                                            "пользователя в группу dialout и войдите в систему "
-                                            "заново."
-                                      : notFound);
+  QCOMPARE(gui.boxes[0].text,
+           QString("Прибор не найден! Подключите прибор к USB-порту.\rНет доступа "
+                   "к последовательному порту: добавьте пользователя в группу "
+                   "dialout и войдите в систему заново."));
 }
 
 void MainFormTest::startWithDetectorOnStoredPortTriesNothingElse() {
@@ -122,8 +113,7 @@ void MainFormTest::startWithDetectorOnStoredPortTriesNothingElse() {
   GuiHarness gui({"ttyUSB0"});
   gui.Bind("COM4", sim);
   gui.dir.Write("kvzport.ini", "COMName=COM4\r\n");
-  gui.Start();
-  TMainForm& form = *gui.mainForm;
+  TMainForm& form = gui.Start();
   QTRY_COMPARE(form.StagePanel->text(), kStagePrefix + "Связь с прибором установлена.");
   QCOMPARE(form.ReadyShape->Color(), kGreen);
   QCOMPARE(gui.opened, std::vector<std::string>{"COM4"});
@@ -143,8 +133,7 @@ void MainFormTest::connectWhileListeningReconnectsAndListensAgain() {
   GuiHarness gui;
   gui.Bind("COM4", sim);
   gui.dir.Write("kvzport.ini", "COMName=COM4\r\n");
-  gui.Start();
-  TMainForm& form = *gui.mainForm;
+  TMainForm& form = gui.Start();
   QTRY_COMPARE(form.ReadyShape->Color(), kGreen);
   QTest::mouseClick(form.ConnectButton, Qt::LeftButton);
   QCOMPARE(gui.opened, (std::vector<std::string>{"COM4", "COM4"}));
@@ -158,8 +147,7 @@ void MainFormTest::detectorNotReady() {
   SimProcess sim({"--not-ready", "--mode", "p"});
   GuiHarness gui;
   gui.Bind("COM1", sim);
-  gui.Start();
-  TMainForm& form = *gui.mainForm;
+  TMainForm& form = gui.Start();
   QTRY_COMPARE(gui.boxes.size(), std::size_t(1));
   QCOMPARE(gui.boxes[0].text, QString("Прибор не готов к работе! Выполните подключение еще раз."));
   QCOMPARE(form.StagePanel->text(), kStagePrefix + "Прибор не готов к работе!");
@@ -173,8 +161,7 @@ void MainFormTest::detectorThatDoesNotLetGo() {
   SimProcess sim;
   GuiHarness gui;
   gui.Bind("COM1", sim);
-  gui.Start();
-  TMainForm& form = *gui.mainForm;
+  TMainForm& form = gui.Start();
   QTRY_COMPARE(form.ReadyShape->Color(), kGreen);
   // The loop hands a frame over and waits for a GUI thread that is busy elsewhere.
   gui.holdEvents = true;
@@ -232,8 +219,7 @@ void MainFormTest::modeTexts() {
   QFETCH(bool, verdictArea);
   QFETCH(bool, expertArea);
   GuiHarness gui;
-  gui.StartIdle();
-  TMainForm& form = *gui.mainForm;
+  TMainForm& form = gui.StartIdle();
   form.CurrentMode = 'w';
   form.Device().Mode = mode;
   form.ShowMode(form.Device());
@@ -264,8 +250,7 @@ void MainFormTest::expertValues() {
   QFETCH(int, u2);
   QFETCH(QString, difference);
   GuiHarness gui;
-  gui.StartIdle();
-  TMainForm& form = *gui.mainForm;
+  TMainForm& form = gui.StartIdle();
   TKVZDevice& device = form.Device();
   device.Mode = 'e';
   device.ResultCode = '3';
@@ -284,8 +269,7 @@ void MainFormTest::expertValues() {
 
 void MainFormTest::transientStateReturnsToTheWorkingMode() {
   GuiHarness gui;
-  gui.StartIdle();
-  TMainForm& form = *gui.mainForm;
+  TMainForm& form = gui.StartIdle();
   TKVZDevice& device = form.Device();
   device.Mode = 'w';
   form.ShowMode(device);
@@ -308,8 +292,7 @@ void MainFormTest::transientStateReturnsToTheWorkingMode() {
 
 void MainFormTest::powerOffClearsTheWorkingMode() {
   GuiHarness gui;
-  gui.StartIdle();
-  TMainForm& form = *gui.mainForm;
+  TMainForm& form = gui.StartIdle();
   form.Device().Mode = 'e';
   form.ShowMode(form.Device());
   form.Device().Mode = 'f';
@@ -339,8 +322,7 @@ void MainFormTest::resultIndex() {
   QFETCH(int, index);
   QFETCH(QString, verdict);
   GuiHarness gui;
-  gui.StartIdle();
-  TMainForm& form = *gui.mainForm;
+  TMainForm& form = gui.StartIdle();
   QVERIFY(!form.PrintButton->isEnabled());
   TKVZDevice& device = form.Device();
   device.Mode = 'y';
@@ -354,8 +336,7 @@ void MainFormTest::resultIndex() {
 
 void MainFormTest::resultDuringTransientStateIsWiped() {
   GuiHarness gui;
-  gui.StartIdle();
-  TMainForm& form = *gui.mainForm;
+  TMainForm& form = gui.StartIdle();
   TKVZDevice& device = form.Device();
   device.Mode = 'y';
   form.ShowMode(device);
@@ -375,8 +356,7 @@ void MainFormTest::resultDuringTransientStateIsWiped() {
 void MainFormTest::informationWindowShowsTheDetectorIdentity() {
   SimProcess sim({"--id", "KVZ03042"});
   GuiHarness gui;
-  gui.StartIdle();
-  TMainForm& form = *gui.mainForm;
+  TMainForm& form = gui.StartIdle();
   TAboutForm& about = *gui.aboutForm;
   about.show();
   QCOMPARE(about.VersLabel->text(),
@@ -436,12 +416,14 @@ void MainFormTest::captionEndsWithTheVersion() {
 void MainFormTest::boxDuringStartUpHoldsTheConnectBack() {
   GuiHarness gui;
   MsgBox::SetHook(nullptr);
-  const auto failingWorkDirs = [&gui] {
-    WorkDir = gui.dir.Path();
+  const auto failingWorkDirs = [] {
     // A real box with its own modal loop, open well past the start timer's 300 ms.
-    QTimer::singleShot(800, [] { QApplication::activeModalWidget()->close(); });
-    GuiLink().ShowMessage("Установить рабочие директории не удалось", "Ошибка", TMsgIcon::Error,
-                          false);
+    RunModal(
+        [] {
+          GuiLink().ShowMessage("Установить рабочие директории не удалось", "Ошибка",
+                                TMsgIcon::Error, false);
+        },
+        [] {}, std::chrono::milliseconds(800));
     return false;
   };
   const TKVZForms forms({[](const std::string&, TOpenError*) { return TPortHandle(); }, &gui.clock},

@@ -12,6 +12,7 @@
 #include "protocol/HistoryList.h"
 #include "register/ProtocolRegister.h"
 #include "tests/gui/GuiHarness.h"
+#include "tests/support/QtSupport.h"
 
 Q_DECLARE_METATYPE(QWidget*)
 
@@ -34,19 +35,9 @@ void FillAll(TPrintProtocolForm& form) {
   form.DocNo->setText("70 01 123456");
 }
 
-QStringList Items(const QComboBox* box) {
-  QStringList items;
-  for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
-  return items;
-}
-
 // Runs the dialog as the print button does, acting on it once it is up; closes what it leaves up.
 void RunDialog(GuiHarness& gui, int resultIndex, const std::function<void()>& act) {
-  QTimer::singleShot(0, gui.printProtocolForm.get(), [&] {
-    act();
-    if (gui.printProtocolForm->isVisible()) gui.printProtocolForm->reject();
-  });
-  gui.printProtocolForm->Execute(Measured(resultIndex));
+  RunModal([&] { gui.printProtocolForm->Execute(Measured(resultIndex)); }, act);
 }
 
 }  // namespace
@@ -146,11 +137,11 @@ void PrintProtocolTest::confirmedProtocolsAreKeptAcrossRuns() {
   device.U1 = 1771;
   device.U2 = -200;
   gui.mainForm->WorkResultArrived(device);
-  QTimer::singleShot(0, gui.printProtocolForm.get(), [&] {
-    FillAll(*gui.printProtocolForm);
-    gui.printProtocolForm->OkButton->click();
-  });
-  gui.mainForm->PrintButtonClick();
+  RunModal([&] { gui.mainForm->PrintButtonClick(); },
+           [&] {
+             FillAll(*gui.printProtocolForm);
+             gui.printProtocolForm->OkButton->click();
+           });
   // The next run of the program, at the same time of its clock: the register's number is the floor.
   TPrintForm nextRun([&] { return gui.now; },
                      [&](TReportPage& page) { gui.previews.push_back(page); });
@@ -197,7 +188,6 @@ void PrintProtocolTest::filledPage() {
   gui.Start();
   RunDialog(gui, 2, [&] {
     FillAll(*gui.printProtocolForm);
-    gui.printProtocolForm->FIOCB->setEditText("Петров");
     gui.printProtocolForm->OkButton->click();
   });
   QLocale::setDefault(QLocale::c());
@@ -289,7 +279,7 @@ void PrintProtocolTest::trimmedEntriesAreRememberedOnce() {
   }
   QCOMPARE(gui.previews.size(), std::size_t(3));
   QCOMPARE(gui.printProtocolForm->PlaceCB->currentText(), QString("тула"));
-  QCOMPARE(Items(gui.printProtocolForm->PlaceCB), QStringList({"Москва", "Тула"}));
+  QCOMPARE(ItemTexts(gui.printProtocolForm->PlaceCB), QStringList({"Москва", "Тула"}));
   QCOMPARE(gui.dir.Read("PlaceCB.lst"),
            std::string("\xcc\xee\xf1\xea\xe2\xe0\r\n\xd2\xf3\xeb\xe0\r\n"));
 }
@@ -373,7 +363,6 @@ void PrintProtocolTest::clearKeepsAnOnlyRememberedName() {
   gui.Start();
   TPrintProtocolForm& form = *gui.printProtocolForm;
   QCOMPARE(form.FIOCB->currentText(), QString("Петров"));
-  form.PlaceCB->setEditText("Вологда");
   FillAll(form);
   form.PlaceCB->setEditText("Вологда");
   form.FIOCB->setEditText("Кто-то");
@@ -427,7 +416,7 @@ void PrintProtocolTest::keyboardAndScreenReaderReachEveryField() {
 void PrintProtocolTest::unwritableFolderIsReportedAndTheProtocolStillMade() {
   GuiHarness gui;
   gui.Start();
-  WorkDir = gui.dir.File("gone") + "/";
+  const WorkDirScope gone(gui.dir.File("gone") + "/");
   RunDialog(gui, 2, [&] {
     FillAll(*gui.printProtocolForm);
     gui.printProtocolForm->OkButton->click();
@@ -449,7 +438,7 @@ void PrintProtocolTest::deleteHistoryKeepsTheListsInMemory() {
   gui.Start();
   gui.printProtocolForm->DeleteHistory();
   QVERIFY(!std::filesystem::exists(gui.dir.File("DocCB.lst")));
-  QCOMPARE(Items(gui.printProtocolForm->DocCB), QStringList{"Паспорт"});
+  QCOMPARE(ItemTexts(gui.printProtocolForm->DocCB), QStringList{"Паспорт"});
   RunDialog(gui, 2, [&] { gui.printProtocolForm->CloseButton->click(); });
   QCOMPARE(gui.dir.Read("DocCB.lst"), std::string("\xcf\xe0\xf1\xef\xee\xf0\xf2\r\n"));
 }

@@ -17,27 +17,23 @@
 #include "emulator/Potentials.h"
 #include "report/ReportPreview.h"
 #include "tests/gui/GuiHarness.h"
+#include "tests/support/QtSupport.h"
 
 namespace {
 
 // Runs the settings dialog on the device object's record, acting on it once it is up.
 bool RunSetup(GuiHarness& gui, const std::function<void(TSetupForm&)>& act) {
-  QTimer::singleShot(0, gui.setupForm.get(), [&] { act(*gui.setupForm); });
-  return gui.setupForm->Execute(gui.mainForm->Device().PortParams);
-}
-
-QStringList Items(const QComboBox* box) {
-  QStringList items;
-  for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
-  return items;
+  bool confirmed = false;
+  RunModal([&] { confirmed = gui.setupForm->Execute(gui.mainForm->Device().PortParams); },
+           [&] { act(*gui.setupForm); });
+  return confirmed;
 }
 
 // Connects to a simulated detector and records the modes the device object reports, then lets
 // the main window show them as usual.
 void ListenAndRecord(GuiHarness& gui, SimProcess& sim, std::vector<char>& modes) {
   gui.Bind("COM1", sim);
-  gui.Start();
-  TMainForm& form = *gui.mainForm;
+  TMainForm& form = gui.Start();
   QTRY_COMPARE(form.ReadyShape->Color(), QColor(0, 255, 0));
   TKVZDevice& device = form.Device();
   QVERIFY(device.StopListening());
@@ -105,7 +101,6 @@ class SetupEmulateTest : public QObject {
   void potentialsStayInTheirRanges();
   void chosenResultAndModeSetTheDrawnPotentials();
   void workResultReachesTheMainWindow();
-  void potentialsAreSentAsTheirLowSixteenBits();
   void shortcutShowsTheEmulatorBesideTheMainWindow();
 };
 
@@ -114,7 +109,7 @@ void SetupEmulateTest::storedPortIsSelectedWithoutRegardToCase() {
   gui.dir.Write("kvzport.ini", "COMName=com3\r\n");
   gui.StartIdle();
   QVERIFY(RunSetup(gui, [](TSetupForm& form) {
-    QCOMPARE(Items(form.COMName), QStringList({"COM1", "COM10", "COM3"}));
+    QCOMPARE(ItemTexts(form.COMName), QStringList({"COM1", "COM10", "COM3"}));
     QCOMPARE(form.COMName->currentText(), QString("COM3"));
     for (QComboBox* list : {form.COMSpeed, form.COMByteSize, form.COMParity, form.COMStopBits})
       QVERIFY(!list->isEnabled());
@@ -255,14 +250,15 @@ void SetupEmulateTest::resetRefused() {
   MsgBox::SetHook(nullptr);
   int lines = 0;  // of the question, as the real box shows it
   QVERIFY(!RunSetup(gui, [&](TSetupForm& form) {
-    QTimer::singleShot(0, &form, [&] {
-      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-      for (QLabel* label : box->findChildren<QLabel*>())
-        if (label->text().endsWith("..."))
-          lines = label->height() / label->fontMetrics().lineSpacing();
-      box->button(QMessageBox::No)->click();
-    });
-    form.SetDefaultSettingsButton->click();
+    RunModal([&] { form.SetDefaultSettingsButton->click(); },
+             [&] {
+               auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+               QVERIFY(box != nullptr);
+               for (QLabel* label : box->findChildren<QLabel*>())
+                 if (label->text().endsWith("..."))
+                   lines = label->height() / label->fontMetrics().lineSpacing();
+               box->button(QMessageBox::No)->click();
+             });
     QVERIFY(form.isVisible());
     form.CloseButton->click();
   }));
@@ -336,14 +332,8 @@ void SetupEmulateTest::workResultReachesTheMainWindow() {
   QCOMPARE(gui.mainForm->LastResultIndex, 2);
   QCOMPARE(gui.mainForm->ModeLabel->text(), QString("Режим \"Ювелирный - желтый сплав\""));
   QVERIFY(gui.mainForm->PrintButton->isEnabled());
-}
 
-void SetupEmulateTest::potentialsAreSentAsTheirLowSixteenBits() {
-  SimProcess sim;
-  GuiHarness gui;
-  std::vector<char> modes;
-  ListenAndRecord(gui, sim, modes);
-  TEmulateForm& emulator = *gui.emulateForm;
+  // Potentials go out as their low sixteen bits.
   emulator.EModeButton->click();
   emulator.ResCB->setCurrentIndex(0);
   emulator.U1Edit->setText("70000");

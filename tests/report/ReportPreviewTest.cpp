@@ -11,6 +11,7 @@
 #include "report/ReportFile.h"
 #include "report/ReportPreview.h"
 #include "report/SaveName.h"
+#include "tests/support/QtSupport.h"
 #include "tests/support/TempDir.h"
 #include "ui/MsgBox.h"
 
@@ -104,12 +105,12 @@ void ReportPreviewTest::fileDialogsStartInDocumentsThenWhereTheLastFileWent() {
   QStringList folders;
   for (bool save : {true, false}) {
     TReportPreview preview(page_, nullptr, MsgBox::ShowError);
-    QTimer::singleShot(0, &preview, [&] {
-      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-      folders << dialog->directory().path();
-      dialog->reject();
-    });
-    save ? preview.Save() : preview.Load();
+    RunModal([&] { save ? preview.Save() : preview.Load(); },
+             [&] {
+               auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+               QVERIFY(dialog != nullptr);
+               folders << dialog->directory().path();
+             });
     QVERIFY(preview.SaveTo(home + "/протокол.pdf"));
   }
   // Windows keeps its Documents folder where its own settings say, whatever HOME is.

@@ -19,7 +19,7 @@
 
 #include <gtest/gtest.h>
 
-#include "SimProcess.h"
+#include "tests/support/SimProcess.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tests/support/posix/SimProcess.h"
+#include "tests/support/SimProcess.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -52,7 +52,24 @@ struct SpawnSetup {
 
 }  // namespace
 
-SimProcess::SimProcess(std::vector<std::string> args) {
+// The child and both ends of its pipes.
+struct SimProcess::State {
+  ~State() { Stop(); }
+
+  std::string ReadLine(Clock::time_point deadline);
+  void WriteToSim(const std::string& text);
+  int WaitForExit() noexcept;
+  void Stop() noexcept;
+
+  pid_t pid_ = -1;
+  int to_sim_ = -1;
+  int from_sim_ = -1;
+  std::string buffer_;
+  bool saw_port_ = false;
+};
+
+SimProcess::SimProcess(std::vector<std::string> args) : state_(std::make_unique<State>()) {
+  State& s = *state_;
   args.insert(args.begin(), KVZ03_SIM_PATH);
   std::vector<char*> argv;
   argv.reserve(args.size() + 1);
@@ -69,8 +86,8 @@ SimProcess::SimProcess(std::vector<std::string> args) {
     ::close(stdin_pipe[1]);
     ThrowErrno("pipe2");
   }
-  to_sim_ = stdin_pipe[1];
-  from_sim_ = stdout_pipe[0];
+  s.to_sim_ = stdin_pipe[1];
+  s.from_sim_ = stdout_pipe[0];
 
   SpawnSetup setup;
   posix_spawn_file_actions_adddup2(&setup.actions, stdin_pipe[0], STDIN_FILENO);
@@ -86,39 +103,31 @@ SimProcess::SimProcess(std::vector<std::string> args) {
   posix_spawnattr_setsigdefault(&setup.attributes, &signals);
   posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
+  // On a throw from here on, the state's own destructor stops the child and closes the pipes.
   const int spawn_error =
-      ::posix_spawn(&pid_, argv[0], &setup.actions, &setup.attributes, argv.data(), environ);
+      ::posix_spawn(&s.pid_, argv[0], &setup.actions, &setup.attributes, argv.data(), environ);
   ::close(stdin_pipe[0]);
   ::close(stdout_pipe[1]);
   if (spawn_error != 0) {
-    pid_ = -1;
-    Stop();
+    s.pid_ = -1;
     throw std::runtime_error(std::string("posix_spawn ") + argv[0] + ": " +
                              std::strerror(spawn_error));
   }
-
-  try {
-    port_path_ = ReadLine(Clock::now() + kCommandTimeout);
-  } catch (...) {
-    Stop();
-    throw;
-  }
+  port_ = s.ReadLine(Clock::now() + kCommandTimeout);
 }
 
-SimProcess::~SimProcess() {
-  Stop();
-}
+SimProcess::~SimProcess() = default;
 
 void SimProcess::Command(const std::string& line) {
-  WriteToSim(line + "\n");
+  state_->WriteToSim(line + "\n");
   const auto deadline = Clock::now() + kCommandTimeout;
   for (;;) {
-    const std::string reply = ReadLine(deadline);
+    const std::string reply = state_->ReadLine(deadline);
     if (reply == "ok") return;
     if (reply.starts_with("error")) throw std::runtime_error("kvz03-sim '" + line + "': " + reply);
     if (reply.starts_with("port ")) {
-      port_path_ = reply.substr(5);
-      saw_port_ = true;
+      port_ = reply.substr(5);
+      state_->saw_port_ = true;
     }
   }
 }
@@ -128,12 +137,18 @@ void SimProcess::Unplug() {
 }
 
 void SimProcess::Replug() {
-  saw_port_ = false;
+  state_->saw_port_ = false;
   Command("replug");
-  if (!saw_port_) throw std::runtime_error("kvz03-sim: replug did not report a port");
+  if (!state_->saw_port_) throw std::runtime_error("kvz03-sim: replug did not report a port");
 }
 
-std::string SimProcess::ReadLine(Clock::time_point deadline) {
+int SimProcess::KillAndWait(int signo) {
+  if (state_->pid_ <= 0) throw std::runtime_error("kvz03-sim is not running");
+  if (::kill(state_->pid_, signo) != 0) ThrowErrno("kill");
+  return state_->WaitForExit();
+}
+
+std::string SimProcess::State::ReadLine(Clock::time_point deadline) {
   for (;;) {
     if (const auto end = buffer_.find('\n'); end != std::string::npos) {
       std::string line = buffer_.substr(0, end);
@@ -154,7 +169,7 @@ std::string SimProcess::ReadLine(Clock::time_point deadline) {
   }
 }
 
-void SimProcess::WriteToSim(const std::string& text) {
+void SimProcess::State::WriteToSim(const std::string& text) {
   // A dead sim must surface as an exception, not as a SIGPIPE that kills the whole test run;
   // the signal is blocked for this thread only and a pending one is swallowed.
   sigset_t pipe_signal;
@@ -185,13 +200,7 @@ void SimProcess::WriteToSim(const std::string& text) {
   }
 }
 
-int SimProcess::KillAndWait(int signo) {
-  if (pid_ <= 0) throw std::runtime_error("kvz03-sim is not running");
-  if (::kill(pid_, signo) != 0) ThrowErrno("kill");
-  return WaitForExit();
-}
-
-int SimProcess::WaitForExit() noexcept {
+int SimProcess::State::WaitForExit() noexcept {
   CloseFd(to_sim_);
   // The sim's stdout closes when it exits, so waiting for EOF is waiting for the exit without
   // polling waitpid() in a loop.
@@ -216,7 +225,7 @@ int SimProcess::WaitForExit() noexcept {
   return status;
 }
 
-void SimProcess::Stop() noexcept {
+void SimProcess::State::Stop() noexcept {
   if (pid_ > 0) {
     try {
       WriteToSim("quit\n");

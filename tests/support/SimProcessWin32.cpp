@@ -1,4 +1,6 @@
-#include "tests/support/win32/SimProcess.h"
+#include "tests/support/SimProcess.h"
+
+#include <windows.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -42,50 +44,57 @@ std::vector<std::string> StartCommands(const std::vector<std::string>& args) {
 
 }  // namespace
 
-SimProcess::SimProcess(const std::vector<std::string>& args) {
+// The claim on a pool simulator and the two files it is driven through.
+struct SimProcess::State {
+  ~State() {
+    if (claim != INVALID_HANDLE_VALUE) CloseHandle(claim);
+  }
+
+  HANDLE claim = INVALID_HANDLE_VALUE;
+  std::string inFile;
+  std::string logFile;
+};
+
+SimProcess::SimProcess(std::vector<std::string> args) : state_(std::make_unique<State>()) {
+  HANDLE& claim = state_->claim;
   const std::string dir = Environment("KVZ_WINE_SIM_DIR") + "\\";
   std::istringstream list(Environment("KVZ_WINE_SIM_POOL"));
   const std::vector<std::string> pool{std::istream_iterator<std::string>(list), {}};
   const auto deadline = Clock::now() + kClaimTimeout;
   // The claim is a lock file held open without sharing; it goes away with the handle, even when
   // the test program dies.
-  while (claim_ == INVALID_HANDLE_VALUE) {
+  while (claim == INVALID_HANDLE_VALUE) {
     for (const std::string& port : pool) {
       const std::string lock = dir + port + ".lock";
-      claim_ = CreateFileA(lock.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                           FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-      if (claim_ != INVALID_HANDLE_VALUE) {
+      claim = CreateFileA(lock.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                          FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+      if (claim != INVALID_HANDLE_VALUE) {
         port_ = port;
         break;
       }
       if (const DWORD error = GetLastError(); error != ERROR_SHARING_VIOLATION)
         throw std::runtime_error("cannot claim " + lock + ": error " + std::to_string(error));
     }
-    if (claim_ == INVALID_HANDLE_VALUE && Clock::now() > deadline)
+    if (claim == INVALID_HANDLE_VALUE && Clock::now() > deadline)
       throw std::runtime_error("no simulated detector of KVZ_WINE_SIM_POOL became free");
-    if (claim_ == INVALID_HANDLE_VALUE) std::this_thread::sleep_for(kPollPause);
+    if (claim == INVALID_HANDLE_VALUE) std::this_thread::sleep_for(kPollPause);
   }
-  stdin_ = dir + port_ + ".in";
-  log_ = dir + port_ + ".out";
-  try {
-    for (const std::string& command : StartCommands(args)) Command(command);
-  } catch (...) {
-    CloseHandle(claim_);
-    throw;
-  }
+  state_->inFile = dir + port_ + ".in";
+  state_->logFile = dir + port_ + ".out";
+  // On a throw the state's destructor gives the claim back.
+  for (const std::string& command : StartCommands(args)) Command(command);
 }
 
-SimProcess::~SimProcess() {
-  CloseHandle(claim_);
-}
+SimProcess::~SimProcess() = default;
 
 void SimProcess::Command(const std::string& line) {
   // Only the answers after what the log holds now belong to this command.
-  std::ifstream log(log_, std::ios::binary | std::ios::ate);
-  if (!log) throw std::runtime_error("cannot read " + log_);
+  std::ifstream log(state_->logFile, std::ios::binary | std::ios::ate);
+  if (!log) throw std::runtime_error("cannot read " + state_->logFile);
   std::streamoff seen = log.tellg();
-  if (!(std::ofstream(stdin_, std::ios::binary | std::ios::app) << line << '\n' << std::flush))
-    throw std::runtime_error("cannot write to " + stdin_);
+  if (!(std::ofstream(state_->inFile, std::ios::binary | std::ios::app) << line << '\n'
+                                                                        << std::flush))
+    throw std::runtime_error("cannot write to " + state_->inFile);
   // The log is a file that grows, with nothing to wait on: it is looked at again and again.
   const auto deadline = Clock::now() + kCommandTimeout;
   for (;;) {
