@@ -19,6 +19,7 @@
 #include "emulator/EmulateUn.h"
 #include "protocol/PrintFormUn.h"
 #include "protocol/PrintProtocolUn.h"
+#include "protocol/RegisterUn.h"
 #include "tests/gui/FakePortList.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/TempDir.h"
@@ -63,6 +64,7 @@ class GuiHarness : public TQtGuiLink {
   std::unique_ptr<TEmulateForm> emulateForm;
   std::unique_ptr<TPrintForm> printForm;
   std::unique_ptr<TPrintProtocolForm> printProtocolForm;
+  std::unique_ptr<TRegisterForm> registerForm;
   std::unique_ptr<TAboutForm> aboutForm;
 
  private:
