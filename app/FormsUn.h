@@ -12,8 +12,9 @@
 #include "emulator/EmulateUn.h"
 #include "protocol/PrintFormUn.h"
 #include "protocol/PrintProtocolUn.h"
+#include "protocol/RegisterUn.h"
 
-// The program's six windows, each created once, in the order the members stand, and living as
+// The program's windows, each created once, in the order the members stand, and living as
 // long as this object. env, setWorkDirs and portSource are the main window's and the settings
 // dialog's own seams.
 struct TKVZForms {
@@ -26,5 +27,6 @@ struct TKVZForms {
   TEmulateForm EmulateForm;
   TPrintForm PrintForm;
   TPrintProtocolForm PrintProtocolForm;
+  TRegisterForm RegisterForm;
   TAboutForm AboutForm;
 };

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include <QApplication>
+#include <QDialog>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QScopeGuard>
@@ -106,7 +107,7 @@ TMainForm::~TMainForm() {
 }
 
 void TMainForm::SetForms(TSetupForm* setupForm, TPrintProtocolForm* printProtocolForm,
-                         TAboutForm* aboutForm, QWidget* emulateForm) {
+                         TAboutForm* aboutForm, QWidget* emulateForm, QDialog* registerForm) {
   setupForm_ = setupForm;
   printProtocolForm_ = printProtocolForm;
   aboutForm_ = aboutForm;
@@ -115,6 +116,8 @@ void TMainForm::SetForms(TSetupForm* setupForm, TPrintProtocolForm* printProtoco
   StartTimer->start();
   auto* shortcut = new QShortcut(QKeySequence("Ctrl+Shift+E"), this);
   connect(shortcut, &QShortcut::activated, emulateForm, &QWidget::show);
+  auto* registerShortcut = new QShortcut(QKeySequence("Ctrl+J"), this);
+  connect(registerShortcut, &QShortcut::activated, registerForm, &QDialog::exec);
 }
 
 void TMainForm::StartTimerTimer() {

@@ -11,6 +11,7 @@
 #include "protocol/PrintFormUn.h"
 #include "ui_MainUn.h"
 
+class QDialog;
 class QTimer;
 class TAboutForm;
 class TKVZDevice;
@@ -30,9 +31,10 @@ class TMainForm : public QWidget, public Ui::TMainForm {
   ~TMainForm() override;
 
   // The windows the command buttons open, created after this one; the start-up connect follows
-  // 300 ms later. The emulator has no button: service staff open it with Ctrl+Shift+E.
+  // 300 ms later. The emulator has no button: service staff open it with Ctrl+Shift+E. The
+  // register window opens with Ctrl+J.
   void SetForms(TSetupForm* setupForm, TPrintProtocolForm* printProtocolForm, TAboutForm* aboutForm,
-                QWidget* emulateForm);
+                QWidget* emulateForm, QDialog* registerForm);
 
   TKVZDevice& Device() { return *device_; }
 

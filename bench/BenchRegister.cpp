@@ -1,11 +1,15 @@
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
+#include <QApplication>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "protocol/RegisterUn.h"
 #include "register/ProtocolRegister.h"
+#include "register/RegisterCsv.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -101,6 +105,34 @@ void BM_ListAll(benchmark::State& state) {
 }
 BENCHMARK(BM_ListAll)->Unit(benchmark::kMillisecond);
 
+// The register window from Ctrl+J to its first painted table of all rows: the register opened and
+// read, the model loaded, the view laid out and drawn; then hidden, which closes the register.
+void BM_WindowShowAll(benchmark::State& state) {
+  TRegisterForm form(
+      nullptr, FilledRegister, [](const TProtocolRecord&) {},
+      [](char) { return std::string("Режим \"Ювелирный - желтый сплав\""); });
+  for (auto _ : state) {
+    form.show();
+    QApplication::processEvents();
+    state.PauseTiming();
+    state.counters["rows"] = static_cast<double>(form.ShownRows().size());
+    form.hide();
+    QApplication::processEvents();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_WindowShowAll)->Unit(benchmark::kMillisecond);
+
+// "Экспорт..." of all rows: the file's bytes, then written and flushed.
+void BM_ExportAll(benchmark::State& state) {
+  static TempDir dir;
+  const std::vector<TProtocolRecord> rows = TProtocolRegister(FilledRegister()).Find({});
+  const TModeName modeName = [](char) { return std::string("Режим \"Ювелирный - желтый сплав\""); };
+  for (auto _ : state) WriteRegisterCsv(dir.File("журнал.csv"), rows, modeName);
+  state.counters["MB"] = static_cast<double>(RegisterCsv(rows, modeName).size()) / 1e6;
+}
+BENCHMARK(BM_ExportAll)->Unit(benchmark::kMillisecond);
+
 // One protocol made durable: a transaction and its flush to the disk.
 void BM_Record(benchmark::State& state) {
   TProtocolRegister reg(FilledRegister());
@@ -113,3 +145,14 @@ void BM_Record(benchmark::State& state) {
 BENCHMARK(BM_Record)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+// The window needs an application; without a display it draws offscreen.
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

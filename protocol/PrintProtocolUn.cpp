@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QValidator>
 #include <QVariant>
+#include <utility>
 
 #include "base/Platform.h"
 #include "base/TextFile.h"
@@ -66,8 +67,9 @@ QStringList Items(const QComboBox* box) {
 
 }  // namespace
 
-TPrintProtocolForm::TPrintProtocolForm(QWidget* owner, TPrintForm& printForm)
-    : QDialog(owner), printForm_(printForm) {
+TPrintProtocolForm::TPrintProtocolForm(QWidget* owner, TPrintForm& printForm,
+                                       std::function<void()> openRegister)
+    : QDialog(owner), printForm_(printForm), openRegister_(std::move(openRegister)) {
   FollowPixelSizes(this);
   setupUi(this);
   for (QComboBox* box : Remembered()) {
@@ -79,9 +81,12 @@ TPrintProtocolForm::TPrintProtocolForm(QWidget* owner, TPrintForm& printForm)
 
   // The form makes no button the default: Enter in a field moves on, and Enter on a button presses
   // that button (see eventFilter), as on Windows.
-  for (QPushButton* button : {OkButton, ClearButton, CloseButton}) button->installEventFilter(this);
+  for (QPushButton* button : {OkButton, ClearButton, RegisterButton, CloseButton})
+    button->installEventFilter(this);
   connect(OkButton, &QPushButton::clicked, this, &TPrintProtocolForm::OkButtonClick);
   connect(ClearButton, &QPushButton::clicked, this, &TPrintProtocolForm::ClearButtonClick);
+  RegisterButton->setEnabled(static_cast<bool>(openRegister_));
+  connect(RegisterButton, &QPushButton::clicked, this, &TPrintProtocolForm::RegisterButtonClick);
   connect(CloseButton, &QPushButton::clicked, this, &TPrintProtocolForm::CloseButtonClick);
 
   enterOrder_ = {PlaceCB, FIOCB, ObjectCB, ObjectTypeCB, ClientFIO, DocCB, DocNo};
@@ -196,6 +201,10 @@ void TPrintProtocolForm::OkButtonClick() {
     return;
   }
   accept();
+}
+
+void TPrintProtocolForm::RegisterButtonClick() {
+  openRegister_();
 }
 
 void TPrintProtocolForm::CloseButtonClick() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,9 @@ class TPrintProtocolForm : public QDialog, public Ui::TPrintProtocolForm {
   Q_OBJECT
 
  public:
-  TPrintProtocolForm(QWidget* owner, TPrintForm& printForm);
+  // openRegister shows the register window; without it "Журнал..." stays disabled.
+  TPrintProtocolForm(QWidget* owner, TPrintForm& printForm,
+                     std::function<void()> openRegister = {});
 
   // Shows the dialog; on a confirmed "Печать..." fills and previews the protocol.
   void Execute(const TMeasurement& measurement);
@@ -25,6 +28,7 @@ class TPrintProtocolForm : public QDialog, public Ui::TPrintProtocolForm {
 
   void OkButtonClick();
   void ClearButtonClick();
+  void RegisterButtonClick();
   void CloseButtonClick();
 
  protected:
@@ -37,5 +41,6 @@ class TPrintProtocolForm : public QDialog, public Ui::TPrintProtocolForm {
   std::string HistoryFile(const QComboBox* field) const;
 
   TPrintForm& printForm_;
+  std::function<void()> openRegister_;
   std::vector<QWidget*> enterOrder_;
 };

@@ -50,9 +50,11 @@ constexpr int kSchemaVersion = static_cast<int>(kMigrations.size());
 constexpr const char* kColumns =
     "number, made_at, place, operator, item, material, material_index, client, document, "
     "document_no, result_code, result_text, u1, u2, mode, matches, verdict, pdf_file";
-// The columns the register window shows, which its search box looks through.
+// The columns the register window shows, which its search box looks through; the date also as
+// the window shows it.
 constexpr const char* kShownColumns =
-    "number, made_at, client, item, material, result_text, verdict";
+    "number, made_at, strftime('%d.%m.%Y %H:%M', made_at), client, item, material, result_text, "
+    "verdict";
 
 constexpr const char* kOpenFailure = "Не удалось открыть журнал протоколов";
 constexpr const char* kWriteFailure = "Не удалось записать протокол в журнал";

@@ -4,6 +4,8 @@
 #include <QTimer>
 #include <thread>
 
+#include "app/ModeDisplay.h"
+
 GuiHarness::GuiHarness(const std::vector<std::string>& systemPorts) : systemPorts_(systemPorts) {
   InstallGuiLink(this);
   MsgBox::SetHook([this](const MsgBox::TBox& box) {
@@ -15,6 +17,7 @@ GuiHarness::GuiHarness(const std::vector<std::string>& systemPorts) : systemPort
 GuiHarness::~GuiHarness() {
   holdEvents = false;
   aboutForm.reset();
+  registerForm.reset();
   printProtocolForm.reset();
   printForm.reset();
   emulateForm.reset();
@@ -32,9 +35,15 @@ TMainForm& GuiHarness::Start() {
   emulateForm = std::make_unique<TEmulateForm>(mainForm.get(), mainForm->Device());
   printForm = std::make_unique<TPrintForm>([this] { return now; },
                                            [this](TReportPage& page) { previews.push_back(page); });
-  printProtocolForm = std::make_unique<TPrintProtocolForm>(mainForm.get(), *printForm);
+  printProtocolForm = std::make_unique<TPrintProtocolForm>(mainForm.get(), *printForm,
+                                                           [this] { registerForm->exec(); });
+  registerForm = std::make_unique<TRegisterForm>(
+      mainForm.get(), RegisterFileName,
+      [this](const TProtocolRecord& record) { printForm->PreviewRecord(record); },
+      [](char mode) { return ModeDisplay(mode).text.toStdString(); });
   aboutForm = std::make_unique<TAboutForm>(mainForm.get(), mainForm->Device());
-  mainForm->SetForms(setupForm.get(), printProtocolForm.get(), aboutForm.get(), emulateForm.get());
+  mainForm->SetForms(setupForm.get(), printProtocolForm.get(), aboutForm.get(), emulateForm.get(),
+                     registerForm.get());
   mainForm->show();
   return *mainForm;
 }

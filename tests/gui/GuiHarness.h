@@ -16,6 +16,7 @@
 #include "emulator/EmulateUn.h"
 #include "protocol/PrintFormUn.h"
 #include "protocol/PrintProtocolUn.h"
+#include "protocol/RegisterUn.h"
 #include "tests/gui/FakePortList.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/SimProcess.h"
@@ -58,6 +59,7 @@ class GuiHarness : public TQtGuiLink, public SimPortMap {
   std::unique_ptr<TEmulateForm> emulateForm;
   std::unique_ptr<TPrintForm> printForm;
   std::unique_ptr<TPrintProtocolForm> printProtocolForm;
+  std::unique_ptr<TRegisterForm> registerForm;
   std::unique_ptr<TAboutForm> aboutForm;
 
  private:
