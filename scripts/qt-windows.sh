@@ -36,32 +36,10 @@ fi
 
 bash "$root/scripts/setup.sh" >&2
 
-as_root() {
-  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
-}
-
 # --- the source package -------------------------------------------------------------------------
-# The machine's own Debian entries, as source entries: the mirror and suites stay whatever this
-# machine uses.
-system_sources=/etc/apt/sources.list.d/debian.sources
-own_sources=/etc/apt/sources.list.d/kvz03-deb-src.sources
-if ! apt-cache showsrc qt6-base 2>/dev/null | grep -q "^Version: $qt_version"; then
-  [ -f "$system_sources" ] || { echo "qt-windows: no $system_sources to derive a source entry from" >&2; exit 1; }
-  step "adding the source entries $own_sources"
-  sed 's/^Types:[[:space:]]*deb[[:space:]]*$/Types: deb-src/' "$system_sources" | as_root tee "$own_sources" >/dev/null
-  grep -q '^Types: deb-src$' "$own_sources" ||
-    { echo "qt-windows: $system_sources has no deb entry" >&2; exit 1; }
-  as_root apt-get update -qq
-fi
-
+source "$root/scripts/debian-source.sh"
 work=$prefix.work
-rm -rf "$work"
-mkdir -p "$work"
-step "fetching the qt6-base source into $work"
-(cd "$work" && apt-get source -qq qt6-base >/dev/null 2>"$work/source.log") ||
-  { cat "$work/source.log" >&2; exit 1; }
-src=$(find "$work" -mindepth 1 -maxdepth 1 -type d -name 'qt6-base-*' | head -n1)
-[ -n "$src" ] || { echo "qt-windows: apt-get source left no qt6-base folder" >&2; exit 1; }
+src=$(debian_source qt-windows qt6-base "$qt_version" "$work")
 grep -q "QT_REPO_MODULE_VERSION \"$qt_version\"" "$src/.cmake.conf" ||
   { echo "qt-windows: $src is not Qt $qt_version" >&2; exit 1; }
 

@@ -41,34 +41,10 @@ if [ -f "$stamp" ]; then
   exit 0
 fi
 
-as_root() {
-  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
-}
-
 # --- the source package -------------------------------------------------------------------------
-# The machine's own Debian entries, as source entries: the mirror and suites stay whatever this
-# machine uses (scripts/qt-windows.sh adds the same file).
-system_sources=/etc/apt/sources.list.d/debian.sources
-own_sources=/etc/apt/sources.list.d/kvz03-deb-src.sources
-if ! apt-cache showsrc sqlite3 2>/dev/null | grep -q "^Version: $version"; then
-  [ -f "$system_sources" ] ||
-    { echo "sqlite-windows: no $system_sources to derive a source entry from" >&2; exit 1; }
-  step "adding the source entries $own_sources"
-  sed 's/^Types:[[:space:]]*deb[[:space:]]*$/Types: deb-src/' "$system_sources" |
-    as_root tee "$own_sources" >/dev/null
-  grep -q '^Types: deb-src$' "$own_sources" ||
-    { echo "sqlite-windows: $system_sources has no deb entry" >&2; exit 1; }
-  as_root apt-get update -qq
-fi
-
+source "$root/scripts/debian-source.sh"
 work=$prefix.work
-rm -rf "$work"
-mkdir -p "$work"
-step "fetching the sqlite3 source into $work"
-(cd "$work" && apt-get source -qq sqlite3 >/dev/null 2>"$work/source.log") ||
-  { cat "$work/source.log" >&2; exit 1; }
-src=$(find "$work" -mindepth 1 -maxdepth 1 -type d -name 'sqlite3-*' | head -n1)
-[ -n "$src" ] || { echo "sqlite-windows: apt-get source left no sqlite3 folder" >&2; exit 1; }
+src=$(debian_source sqlite-windows sqlite3 "$version" "$work")
 grep -qx "$version" "$src/VERSION" ||
   { echo "sqlite-windows: $src is not SQLite $version" >&2; exit 1; }
 
