@@ -2,13 +2,17 @@
 
 namespace {
 
+constexpr char32_t kSmallIo = 0x451;  // ё
+constexpr char32_t kSmallIe = 0x435;  // е
+
 // The capitals of the Cyrillic block that Windows-1251 holds, as code points: Ѐ..Џ lie 0x50 and
-// А..Я 0x20 below their small letters, Ґ just before its own.
+// А..Я 0x20 below their small letters, Ґ just before its own. Ё and ё then become е: Russian
+// writing leaves the dots off as often as not, so "Семенов" must find "Семёнов" and back.
 char32_t FoldCyrillic(char32_t c) {
-  if (c >= 0x400 && c <= 0x40F) return c + 0x50;
-  if (c >= 0x410 && c <= 0x42F) return c + 0x20;
-  if (c == 0x490) return c + 1;
-  return c;
+  if (c >= 0x400 && c <= 0x40F) c += 0x50;
+  if (c >= 0x410 && c <= 0x42F) c += 0x20;
+  if (c == 0x490) c += 1;
+  return c == kSmallIo ? kSmallIe : c;
 }
 
 bool IsContinuation(unsigned char byte) {
