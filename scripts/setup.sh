@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests and the extra CI stages need.
-# Safe to run again: apt-get skips what is already there.
+# Safe to run again: with everything there it asks apt nothing. Each name must be a real package,
+# not one that another only provides, which would count as missing on every run; setup fails on
+# such a name.
 set -euo pipefail
 
 packages=(
@@ -13,7 +15,7 @@ packages=(
   # sanitizers and libFuzzer runtimes for clang
   libclang-rt-14-dev
   # the program
-  qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-translations-l10n
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-translations-l10n
   libgl-dev fonts-liberation fonts-wine
   # the protocol register
   libsqlite3-dev
@@ -41,13 +43,20 @@ as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
+installed() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
+}
+
 missing=()
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  installed "$p" || missing+=("$p")
 done
 
 if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   as_root apt-get update -qq
   as_root apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  for p in "${missing[@]}"; do
+    installed "$p" || { echo "setup: apt installed no package named $p" >&2; exit 1; }
+  done
 fi
