@@ -1,11 +1,28 @@
 # Sourced by the scripts that build something for Windows from Debian's own source packages
 # (qt-windows.sh, sqlite-windows.sh).
 #
+#   build_once <prefix> <stamp>
+#
+# Two builds into one folder would wreck each other: waits for any other build into <prefix>, and
+# when that one completed it (<stamp> is there), ends the calling script with <prefix> on stdout,
+# as a build of its own would. The lock is held until the calling script ends.
+#
 #   debian_source <tool> <package> <version> <work folder>
 #
 # Fetches the package's source into the work folder, made anew, and prints the unpacked folder.
 # When apt knows no source of that version, the machine's own Debian entries are added as source
 # entries first, so the mirror and suites stay whatever this machine uses. Messages name <tool>.
+
+build_once() {
+  local prefix=$1 stamp=$2
+  mkdir -p "$(dirname "$prefix")"
+  exec {build_once_lock}>"$prefix.lock"
+  flock "$build_once_lock"
+  if [ -f "$stamp" ]; then
+    echo "$prefix"
+    exit 0
+  fi
+}
 
 debian_source() {
   local tool=$1 package=$2 version=$3 work=$4

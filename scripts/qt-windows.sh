@@ -24,20 +24,12 @@ if [ -f "$stamp" ]; then
   exit 0
 fi
 
-mkdir -p "$(dirname "$prefix")"
-# Two builds into one folder would wreck each other: the second waits for the first and then
-# finds its stamp.
-exec {lock_fd}>"$prefix.lock"
-flock "$lock_fd"
-if [ -f "$stamp" ]; then
-  echo "$prefix"
-  exit 0
-fi
+source "$root/scripts/debian-source.sh"
+build_once "$prefix" "$stamp"
 
 bash "$root/scripts/setup.sh" >&2
 
 # --- the source package -------------------------------------------------------------------------
-source "$root/scripts/debian-source.sh"
 work=$prefix.work
 src=$(debian_source qt-windows qt6-base "$qt_version" "$work")
 grep -q "QT_REPO_MODULE_VERSION \"$qt_version\"" "$src/.cmake.conf" ||

@@ -31,18 +31,10 @@ version=$(dpkg-query -W -f='${source:Upstream-Version}' libsqlite3-dev)
 prefix=$(realpath -m "${KVZ_SQLITE_WINDOWS:-$cache/sqlite-windows-$version}")
 stamp=$prefix/kvz03-sqlite-complete
 
-mkdir -p "$(dirname "$prefix")"
-# Two runs into one folder would wreck each other: the second waits for the first and then finds
-# its stamp.
-exec {lock_fd}>"$prefix.lock"
-flock "$lock_fd"
-if [ -f "$stamp" ]; then
-  echo "$prefix"
-  exit 0
-fi
+source "$root/scripts/debian-source.sh"
+build_once "$prefix" "$stamp"
 
 # --- the source package -------------------------------------------------------------------------
-source "$root/scripts/debian-source.sh"
 work=$prefix.work
 src=$(debian_source sqlite-windows sqlite3 "$version" "$work")
 grep -qx "$version" "$src/VERSION" ||
