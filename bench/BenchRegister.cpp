@@ -39,14 +39,15 @@ const std::string& FilledRegister() {
                           'y',
                           true,
                           "   соответствует",
-                          "Протоколы/1.pdf"};
+                          "Протоколы/1.pdf",
+                          "01.01.2024"};
     TProtocolRegister(name).Record(entry);
     sqlite3* db = nullptr;
     const char* fill = R"(
       WITH RECURSIVE n(i) AS (SELECT 2 UNION ALL SELECT i + 1 FROM n WHERE i < 100000)
       INSERT INTO protocols (number, made_at, place, operator, item, material, material_index,
                              client, document, document_no, result_code, result_text, u1, u2,
-                             mode, matches, verdict, pdf_file)
+                             mode, matches, verdict, pdf_file, protocol_date)
       SELECT i, strftime('%Y-%m-%dT%H:%M:%S', '2024-01-01', '+' || (i * 900) || ' seconds'),
              place, operator, item, material, material_index,
              CASE i % 8 WHEN 0 THEN 'Петрова' WHEN 1 THEN 'Сидоров' WHEN 2 THEN 'Ёлкина'
@@ -54,7 +55,7 @@ const std::string& FilledRegister() {
                         WHEN 6 THEN 'Волков' ELSE 'Новикова' END
                || ' ' || char(1040 + i % 32) || '.' || i,
              document, document_no, result_code, result_text, u1, u2, mode, matches, verdict,
-             'Протоколы/' || i || '.pdf'
+             'Протоколы/' || i || '.pdf', protocol_date
       FROM n, protocols WHERE protocols.number = 1;)";
     if (sqlite3_open(name.c_str(), &db) != SQLITE_OK ||
         sqlite3_exec(db, fill, nullptr, nullptr, nullptr) != SQLITE_OK) {

@@ -117,7 +117,8 @@ void TPrintForm::FillAndPreview(const TMeasurement& measurement, const TProtocol
   }
   lastNumber_ = number;
   const bool matches = Matches(measurement.resultIndex, entry.materialIndex);
-  FillPage(number, now.date(), entry, matches);
+  const QString date = ShortDate(now.date());
+  FillPage(number, date, entry, matches);
 
   TProtocolRecord record;
   record.number = number;
@@ -138,6 +139,7 @@ void TPrintForm::FillAndPreview(const TMeasurement& measurement, const TProtocol
   record.matches = matches;
   record.verdict = Protocol.Field("ResInd").text.trimmed().toStdString();
   record.pdfFile = ProtocolPdfName(number);
+  record.protocolDate = date.toStdString();
   const std::string failures = KeepProtocol(registerFile, record, Protocol);
   if (!failures.empty()) GuiLink().ReportError(failures);
   preview_(Protocol);
@@ -153,17 +155,15 @@ void TPrintForm::PreviewRecord(const TProtocolRecord& record) {
   entry.client = QString::fromStdString(record.client);
   entry.document = QString::fromStdString(record.document);
   entry.documentNo = QString::fromStdString(record.documentNo);
-  const QDate date =
-      QDateTime::fromString(QString::fromStdString(record.madeAt), Qt::ISODate).date();
-  FillPage(record.number, date, entry, record.matches);
+  FillPage(record.number, QString::fromStdString(record.protocolDate), entry, record.matches);
   preview_(Protocol);
 }
 
-void TPrintForm::FillPage(std::int64_t number, const QDate& date, const TProtocolEntry& entry,
+void TPrintForm::FillPage(std::int64_t number, const QString& date, const TProtocolEntry& entry,
                           bool matches) {
   Protocol.Field("ProtocolNo").text = "Протокол №" + QString::number(number);
   Protocol.title = Protocol.Field("ProtocolNo").text;
-  Protocol.Field("ProtocolDate").text = "от " + ShortDate(date);
+  Protocol.Field("ProtocolDate").text = "от " + date;
   const QString indent = "   ";
   Protocol.Field("Place").text = indent + entry.place;
   Protocol.Field("ObjectName").text = indent + entry.object;

@@ -61,7 +61,8 @@ class TPrintForm : public QWidget {
   TReportPage Protocol;
 
  private:
-  void FillPage(std::int64_t number, const QDate& date, const TProtocolEntry& entry, bool matches);
+  void FillPage(std::int64_t number, const QString& date, const TProtocolEntry& entry,
+                bool matches);
 
   TClock clock_;
   TPreview preview_;

@@ -40,7 +40,8 @@ constexpr std::array<const char*, 1> kMigrations = {
          mode TEXT NOT NULL,
          matches INTEGER NOT NULL CHECK (matches IN (0, 1)),
          verdict TEXT NOT NULL,
-         pdf_file TEXT NOT NULL
+         pdf_file TEXT NOT NULL,
+         protocol_date TEXT NOT NULL
        ) STRICT;
        CREATE INDEX protocols_made_at ON protocols (made_at);)",
 };
@@ -49,7 +50,8 @@ constexpr int kSchemaVersion = static_cast<int>(kMigrations.size());
 // In the order Record binds them and Find reads them.
 constexpr const char* kColumns =
     "number, made_at, place, operator, item, material, material_index, client, document, "
-    "document_no, result_code, result_text, u1, u2, mode, matches, verdict, pdf_file";
+    "document_no, result_code, result_text, u1, u2, mode, matches, verdict, pdf_file, "
+    "protocol_date";
 // The columns the register window shows, which its search box looks through; the date also as
 // the window shows it.
 constexpr const char* kShownColumns =
@@ -196,6 +198,7 @@ TProtocolRecord ReadEntry(sqlite3_stmt* statement) {
   entry.matches = sqlite3_column_int(statement, 15) != 0;
   entry.verdict = ColumnText(statement, 16);
   entry.pdfFile = ColumnText(statement, 17);
+  entry.protocolDate = ColumnText(statement, 18);
   return entry;
 }
 
@@ -266,7 +269,7 @@ std::int64_t TProtocolRegister::Record(const TProtocolRecord& entry) {
     const TStatement insert =
         Prepare(db, fileName_,
                 std::string("INSERT INTO protocols (") + kColumns +
-                    ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                    ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
                 kWriteFailure);
     sqlite3_stmt* s = insert.get();
     int column = 0;
@@ -283,7 +286,7 @@ std::int64_t TProtocolRegister::Record(const TProtocolRecord& entry) {
                        text(entry.documentNo) && text(CodeText(entry.resultCode)) &&
                        text(entry.resultText) && integer(entry.u1) && integer(entry.u2) &&
                        text(CodeText(entry.mode)) && integer(entry.matches ? 1 : 0) &&
-                       text(entry.verdict) && text(entry.pdfFile);
+                       text(entry.verdict) && text(entry.pdfFile) && text(entry.protocolDate);
     if (!bound || sqlite3_step(s) != SQLITE_DONE) Fail(db, fileName_, kWriteFailure);
     row = sqlite3_last_insert_rowid(db);
   });

@@ -42,6 +42,9 @@ struct TProtocolRecord {
   std::string verdict;
   // The saved page, named relative to the working folder.
   std::string pdfFile;
+  // The date as the page showed it, in the short format the system had then: a reprint shows it
+  // so whatever the system's format is by then.
+  std::string protocolDate;
 
   bool operator==(const TProtocolRecord&) const = default;
 };

@@ -12,7 +12,7 @@ namespace {
 TProtocolRecord Protocol(std::int64_t number, const std::string& madeAt, const std::string& client) {
   return {number, madeAt, "Тула", "Иванов И.И.", "Кольцо", "Золото 585 пробы (14kt)", 1, client,
           "Паспорт", "70 01 123456", '3', "Золото 585 пробы (14kt, стандарт)", -512, 300, 'y', true,
-          "соответствует", ProtocolPdfName(number)};
+          "соответствует", ProtocolPdfName(number), "08.12.2026"};
 }
 // clang-format on
 

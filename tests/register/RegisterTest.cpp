@@ -34,7 +34,8 @@ TProtocolRecord Entry(std::int64_t number, const std::string& madeAt, const std:
           'y',
           false,
           "   не соответствует",
-          "Протоколы/" + std::to_string(number) + ".pdf"};
+          "Протоколы/" + std::to_string(number) + ".pdf",
+          "08.12.2026"};
 }
 
 std::vector<std::int64_t> Numbers(const std::vector<TProtocolRecord>& entries) {
