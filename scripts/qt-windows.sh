@@ -19,11 +19,6 @@ stamp=$prefix/kvz03-qt-complete
 
 step() { printf '== %s\n' "$*" >&2; }
 
-if [ -f "$stamp" ]; then
-  echo "$prefix"
-  exit 0
-fi
-
 source "$root/scripts/debian-source.sh"
 build_once "$prefix" "$stamp"
 
