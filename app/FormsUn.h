@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+#include "app/EventLoopClock.h"
 #include "app/MainUn.h"
 #include "device/CommonProcUn.h"
 #include "device/DirUn.h"
@@ -18,7 +19,7 @@
 // long as this object. env, setWorkDirs and portSource are the main window's and the settings
 // dialog's own seams.
 struct TKVZForms {
-  explicit TKVZForms(const TLinkEnv& env = TLinkEnv(),
+  explicit TKVZForms(const TLinkEnv& env = ProgramLinkEnv(),
                      const std::function<bool()>& setWorkDirs = SetWorkDirs,
                      const std::string& portSource = DefaultPortSource());
 

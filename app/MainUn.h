@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "app/EventLoopClock.h"
 #include "app/QtStage.h"
 #include "device/CommonProcUn.h"
 #include "device/DirUn.h"
@@ -26,7 +27,7 @@ class TMainForm : public QWidget, public Ui::TMainForm {
  public:
   // Settles the working folder with setWorkDirs, then creates the one device object, which reads
   // the settings file there. env lets tests choose the ports and the clock.
-  explicit TMainForm(const TLinkEnv& env = TLinkEnv(),
+  explicit TMainForm(const TLinkEnv& env = ProgramLinkEnv(),
                      const std::function<bool()>& setWorkDirs = SetWorkDirs);
   ~TMainForm() override;
 

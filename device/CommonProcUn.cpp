@@ -114,9 +114,10 @@ bool OpenComPort(const TMyComPortParams& params, TPortHandle& handle, TProgressB
   for (int attempt = 0; attempt < kAttempts && !line; ++attempt) {
     line = env.Open(params.PortName, error);
     if (!line) {
-      // The second between attempts passes on the GUI thread: in slices with pending events
-      // handled between them, the window keeps painting and answering (on Windows one that
-      // handles nothing for five seconds is greyed out as not responding).
+      // The second between attempts passes on the GUI thread, in slices with pending events
+      // handled before each; the program's clock runs the event loop through the slices too, so
+      // the window paints and answers at once (on Windows one that handles nothing for five
+      // seconds is greyed out as not responding), and the progress bar steps per attempt.
       for (int slice = 0; slice < kPauseSlices; ++slice) {
         GuiLink().ProcessEvents();
         env.Clock->Sleep(kPauseSlice);

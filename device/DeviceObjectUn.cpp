@@ -4,7 +4,8 @@
 
 namespace {
 thread_local bool t_inDeviceThread = false;
-}
+constexpr std::chrono::milliseconds kGuiTurn(5);
+}  // namespace
 
 TDeviceObject::TDeviceObject(TLinkEnv env) : Env(std::move(env)) {}
 
@@ -125,11 +126,15 @@ bool TDeviceObject::WaitForInput(std::uint32_t& target, std::uint32_t timeoutMs,
     }
     // An empty queue can be waited on; a partly filled one shows as readable at once, so give the
     // rest of the reply a millisecond to arrive instead of asking the driver again straight away.
+    // A silent port keeps the caller here for the whole time-out: on the GUI thread the window
+    // gets its turn every few milliseconds meanwhile.
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) +
                       std::chrono::milliseconds(1);
-    if (queued == 0 && PortHandle)
-      PortHandle->WaitForInput(left);
-    else
+    if (queued == 0 && PortHandle) {
+      PortHandle->WaitForInput(std::min(left, kGuiTurn));
+      if (GuiLinkInstalled()) GuiLink().ProcessEvents();
+    } else {
       Env.Clock->Sleep(std::min(left, std::chrono::milliseconds(1)));
+    }
   }
 }

@@ -24,6 +24,8 @@ packages=(
   desktop-file-utils appstream dpkg-dev file lintian
   # looking at windows and printed pages without a display
   xvfb xauth xdotool poppler-utils imagemagick
+  # reading the window as a screen reader does (bench/search-answer.sh)
+  at-spi2-core dbus-x11 python3-pyatspi
   # the Windows device link: cross compiler and Wine to run its tests
   g++-mingw-w64-x86-64-posix wine wine64
   # the Windows program: scripts/qt-windows.sh builds Qt from Debian's source package (fetched

@@ -29,7 +29,7 @@ GuiHarness::~GuiHarness() {
 
 TMainForm& GuiHarness::Start() {
   // The working folder is the harness's own from its start.
-  mainForm = std::make_unique<TMainForm>(TLinkEnv{Opener(), &clock}, [] { return true; });
+  mainForm = std::make_unique<TMainForm>(TLinkEnv{Opener(), linkClock}, [] { return true; });
   setupForm = std::make_unique<TSetupForm>(mainForm.get(), systemPorts_.Source(),
                                            [this] { printProtocolForm->DeleteHistory(); });
   emulateForm = std::make_unique<TEmulateForm>(mainForm.get(), mainForm->Device());

@@ -44,6 +44,8 @@ class GuiHarness : public TQtGuiLink, public SimPortMap {
   TempDir dir;
   WorkDirScope workDir{dir.Path()};
   FakeClock clock;
+  // The device link's clock; a test of the window's own timing sets the program's.
+  TClock* linkClock = &clock;
   std::vector<MsgBox::TBox> boxes;
   MsgBox::TAnswer answer = MsgBox::TAnswer::Ok;
   QStringList stages;

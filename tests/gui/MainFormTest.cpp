@@ -4,8 +4,12 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
+#include <atomic>
+#include <chrono>
 #include <stdexcept>
+#include <thread>
 
+#include "app/EventLoopClock.h"
 #include "app/FormsUn.h"
 #include "app/KVZApplication.h"
 #include "app/Lamp.h"
@@ -43,6 +47,7 @@ class MainFormTest : public QObject {
  private slots:
   void startWithoutDetectorSearchesEveryPortAndFails();
   void permissionHintOnlyWhenAPortWasRefused();
+  void windowAnswersThroughoutASearch();
   void startWithDetectorOnStoredPortTriesNothingElse();
   void connectWhileListeningReconnectsAndListensAgain();
   void detectorNotReady();
@@ -106,6 +111,37 @@ void MainFormTest::permissionHintOnlyWhenAPortWasRefused() {
            QString("Прибор не найден! Подключите прибор к USB-порту.\rНет доступа "
                    "к последовательному порту: добавьте пользователя в группу "
                    "dialout и войдите в систему заново."));
+}
+
+// A screen reader reads the window through a chain of calls, each handed to the GUI thread and
+// waited for, as the accessibility bus does. A search for a missing detector (five seconds of
+// attempts to open the stored port) answers every chain at once, not a call per pause.
+void MainFormTest::windowAnswersThroughoutASearch() {
+  GuiHarness gui;
+  gui.linkClock = &EventLoopClock();
+  TMainForm& form = gui.Start();
+  std::atomic<bool> searched{false}, finished{false};
+  std::chrono::steady_clock::duration slowest{};
+  std::thread reader([&] {
+    while (!searched.load()) {
+      const auto start = std::chrono::steady_clock::now();
+      for (int call = 0; call < 40; ++call)
+        QMetaObject::invokeMethod(
+            form.StagePanel, [&form] { (void)form.StagePanel->text(); },
+            Qt::BlockingQueuedConnection);
+      slowest = std::max(slowest, std::chrono::steady_clock::now() - start);
+    }
+    finished.store(true);
+  });
+  QTRY_COMPARE_WITH_TIMEOUT(gui.boxes.size(), std::size_t(1), 30000);
+  searched.store(true);
+  QTRY_VERIFY(finished.load());
+  reader.join();
+  QCOMPARE(gui.opened.size(), std::size_t(5));
+  QVERIFY2(
+      slowest < std::chrono::milliseconds(500),
+      qPrintable(QString("a chain took %1 ms")
+                     .arg(std::chrono::duration_cast<std::chrono::milliseconds>(slowest).count())));
 }
 
 void MainFormTest::startWithDetectorOnStoredPortTriesNothingElse() {
