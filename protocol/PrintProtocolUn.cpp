@@ -9,6 +9,7 @@
 #include "base/TextFile.h"
 #include "device/CommonProcUn.h"
 #include "device/DirUn.h"
+#include "device/Frames.h"
 #include "device/GuiLink.h"
 #include "protocol/HistoryList.h"
 #include "protocol/PrintFormUn.h"
@@ -59,6 +60,19 @@ class TStorableText : public QValidator {
   }
 };
 
+// The result as the main window showed it and when it arrived: in expert mode the potentials
+// too. The date only when it was not today.
+QString MeasurementLine(const TMeasurement& measurement) {
+  QStringList parts;
+  if (measurement.mode == kModeExpert)
+    parts << QString("U1 = %1 мВ").arg(measurement.u1) << QString("U2 = %1 мВ").arg(measurement.u2);
+  parts << measurement.result.trimmed();
+  if (const QDateTime& at = measurement.measuredAt; at.isValid())
+    parts << at.toString(at.date() == QDate::currentDate() ? "HH:mm" : "dd.MM.yyyy HH:mm");
+  parts.removeAll(QString());
+  return "Результат измерения: " + parts.join(", ");
+}
+
 QStringList Items(const QComboBox* box) {
   QStringList items;
   for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
@@ -77,6 +91,11 @@ TPrintProtocolForm::TPrintProtocolForm(QWidget* owner, TPrintForm& printForm,
       box->lineEdit()->setMaxLength(maxLength.toInt());
     box->setValidator(new TStorableText(box));
   }
+  // The result is there to be read, not filled in: it takes the dialog's ground, as a read-only
+  // box does on Windows. It wraps: in expert mode, with the potentials, it is longer than a line.
+  QPalette readOnly = ResultEdit->palette();
+  readOnly.setColor(QPalette::Base, readOnly.color(QPalette::Window));
+  ResultEdit->setPalette(readOnly);
   for (const char* material : kMaterials) ObjectTypeCB->addItem(QString::fromUtf8(material));
 
   // The form makes no button the default: Enter in a field moves on, and Enter on a button presses
@@ -110,8 +129,12 @@ std::string TPrintProtocolForm::HistoryFile(const QComboBox* field) const {
   return field->objectName().toStdString() + ".lst";
 }
 
-void TPrintProtocolForm::Execute(const TMeasurement& measurement) {
+// A copy on purpose: a reference to the main window's last result would follow a result that
+// arrives while the dialog is open.
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
+void TPrintProtocolForm::Execute(TMeasurement measurement) {
   LoadHistory();
+  ResultEdit->setPlainText(MeasurementLine(measurement));
   if (exec() != QDialog::Accepted) return;
   TProtocolEntry entry;
   entry.place = PlaceCB->currentText();

@@ -53,6 +53,7 @@ class PrintProtocolTest : public QObject {
   void numbersNeverRepeatWithinARun();
   void confirmedProtocolsAreKeptAcrossRuns();
   void filledPage();
+  void certifiesTheResultShownAtThePress();
   void checksInOrder_data();
   void checksInOrder();
   void trimmedEntriesAreRememberedOnce();
@@ -211,6 +212,30 @@ void PrintProtocolTest::filledPage() {
 
   RunDialog(gui, 12, [&] { gui.printProtocolForm->OkButton->click(); });
   QCOMPARE(gui.previews.back().Field("ResInd").text, QString("   не соответствует"));
+}
+
+void PrintProtocolTest::certifiesTheResultShownAtThePress() {
+  SimProcess sim;
+  GuiHarness gui;
+  gui.Bind("COM4", sim);
+  gui.dir.Write("kvzport.ini", "COMName=COM4\r\n");
+  TMainForm& form = gui.Start();
+  QTRY_COMPARE(form.ReadyShape->Color(), QColor(0, 255, 0));
+  sim.Command("work 412 -35 3 e");
+  QTRY_COMPARE(form.U1ValueLabel->text(), QString("412"));
+  const QString shown = "Золото 585 пробы (14kt, стандарт)";
+  RunModal([&] { form.PrintButtonClick(); },
+           [&] {
+             sim.Command("work 100 100 7 y");
+             QTRY_COMPARE(form.WorkResLabel->text(), QString("Серебро до 800 пробы"));
+             QVERIFY(gui.printProtocolForm->ResultEdit->toPlainText().startsWith(
+                 "Результат измерения: U1 = 412 мВ, U2 = -35 мВ, " + shown + ", "));
+             FillAll(*gui.printProtocolForm);
+             gui.printProtocolForm->OkButton->click();
+           });
+  QCOMPARE(gui.previews.at(0).Field("ResInd").text, QString("   соответствует"));
+  QCOMPARE(TProtocolRegister(gui.dir.File("protocols.db")).Find({}).at(0).resultText,
+           shown.toStdString());
 }
 
 void PrintProtocolTest::checksInOrder_data() {
