@@ -145,6 +145,9 @@ void TPrintProtocolForm::Execute(TMeasurement measurement) {
   entry.client = ClientFIO->text();
   entry.document = DocCB->currentText();
   entry.documentNo = DocNo->text();
+  // The next item is most often another client's: a passport number must never reach another
+  // person's protocol, so the form opens next as "Очистить форму" leaves it.
+  ClearButtonClick();
   printForm_.FillAndPreview(measurement, entry);
 }
 
@@ -194,6 +197,7 @@ void TPrintProtocolForm::ClearButtonClick() {
   DocCB->setEditText(QString());
   DocNo->clear();
   ObjectTypeCB->setCurrentIndex(-1);
+  ObjectCB->setFocus();
 }
 
 void TPrintProtocolForm::OkButtonClick() {

@@ -210,7 +210,10 @@ void PrintProtocolTest::filledPage() {
   QCOMPARE(page.Field("FIO").place, TReportField::TPlace::FlushRightOnBand);
   QCOMPARE(page.Field("ResInd").text, QString("   соответствует"));
 
-  RunDialog(gui, 12, [&] { gui.printProtocolForm->OkButton->click(); });
+  RunDialog(gui, 12, [&] {
+    FillAll(*gui.printProtocolForm);
+    gui.printProtocolForm->OkButton->click();
+  });
   QCOMPARE(gui.previews.back().Field("ResInd").text, QString("   не соответствует"));
 }
 
@@ -306,6 +309,7 @@ void PrintProtocolTest::trimmedEntriesAreRememberedOnce() {
   }
   QCOMPARE(gui.previews.size(), std::size_t(3));
   QCOMPARE(gui.printProtocolForm->PlaceCB->currentText(), QString("тула"));
+  QCOMPARE(gui.printProtocolForm->ClientFIO->text() + gui.printProtocolForm->DocNo->text(), "");
   QCOMPARE(ItemTexts(gui.printProtocolForm->PlaceCB), QStringList({"Москва", "Тула"}));
   QCOMPARE(gui.dir.Read("PlaceCB.lst"),
            std::string("\xcc\xee\xf1\xea\xe2\xe0\r\n\xd2\xf3\xeb\xe0\r\n"));
@@ -432,6 +436,7 @@ void PrintProtocolTest::keyboardAndScreenReaderReachEveryField() {
     form.ClearButton->setFocus();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
     QCOMPARE(form.ObjectCB->currentText(), QString());
+    QCOMPARE(QApplication::focusWidget(), form.ObjectCB);
     FillAll(form);
     form.OkButton->setFocus();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
