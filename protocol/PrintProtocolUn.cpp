@@ -205,7 +205,8 @@ void TPrintProtocolForm::OkButtonClick() {
     box->setEditText(box->currentText().trimmed());
   for (QLineEdit* edit : {ClientFIO, DocNo}) edit->setText(edit->text().trimmed());
 
-  const char* const kPersonMissing = "Данные проводившего измерения должны быть заполнены";
+  const char* const kOperatorMissing = "Данные проводившего измерения должны быть заполнены";
+  const char* const kClientMissing = "Данные сдатчика должны быть заполнены";
   const struct {
     QWidget* field;
     bool missing;
@@ -213,13 +214,13 @@ void TPrintProtocolForm::OkButtonClick() {
   } checks[] = {
       {PlaceCB, PlaceCB->currentText().isEmpty(),
        "Место проведения измерений должно быть заполнено"},
-      {FIOCB, FIOCB->currentText().isEmpty(), kPersonMissing},
+      {FIOCB, FIOCB->currentText().isEmpty(), kOperatorMissing},
       {ObjectCB, ObjectCB->currentText().isEmpty(), "Изделие должно быть заполнено"},
       {ObjectTypeCB, ObjectTypeCB->currentIndex() < 0,
        "Материал изделия (проба) должен быть указан"},
-      {ClientFIO, ClientFIO->text().isEmpty(), kPersonMissing},
-      {DocCB, DocCB->currentText().isEmpty(), kPersonMissing},
-      {DocNo, DocNo->text().isEmpty(), kPersonMissing},
+      {ClientFIO, ClientFIO->text().isEmpty(), kClientMissing},
+      {DocCB, DocCB->currentText().isEmpty(), kClientMissing},
+      {DocNo, DocNo->text().isEmpty(), kClientMissing},
   };
   for (const auto& check : checks) {
     if (!check.missing) continue;

@@ -246,6 +246,7 @@ void PrintProtocolTest::checksInOrder_data() {
   QTest::addColumn<QString>("message");
   QTest::addColumn<QString>("focus");
   const QString person = "Данные проводившего измерения должны быть заполнены";
+  const QString client = "Данные сдатчика должны быть заполнены";
   QTest::newRow("place") << "PlaceCB"
                          << "Место проведения измерений должно быть заполнено"
                          << "PlaceCB";
@@ -256,9 +257,9 @@ void PrintProtocolTest::checksInOrder_data() {
   QTest::newRow("material") << "ObjectTypeCB"
                             << "Материал изделия (проба) должен быть указан"
                             << "ObjectTypeCB";
-  QTest::newRow("client") << "ClientFIO" << person << "ClientFIO";
-  QTest::newRow("document") << "DocCB" << person << "DocCB";
-  QTest::newRow("document number") << "DocNo" << person << "DocNo";
+  QTest::newRow("client") << "ClientFIO" << client << "ClientFIO";
+  QTest::newRow("document") << "DocCB" << client << "DocCB";
+  QTest::newRow("document number") << "DocNo" << client << "DocNo";
   QTest::newRow("blanks only count as empty") << "PlaceBlanks"
                                               << "Место проведения измерений должно быть заполнено"
                                               << "PlaceCB";
