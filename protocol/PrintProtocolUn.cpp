@@ -1,5 +1,6 @@
 #include "protocol/PrintProtocolUn.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QValidator>
 #include <QVariant>
@@ -29,36 +30,55 @@ const char* const kMaterials[] = {"Золото 375 пробы (9kt)",
                                   "Белое золото",
                                   "Платина и сплавы"};
 
-// The form gives each remembered field the length of its line as this dynamic property; the
-// field's own line edit, which Designer does not show, takes it from there.
+// The form gives each remembered field the length of its line as this dynamic property.
 constexpr char kMaxLengthProperty[] = "maxLength";
+// A line edit's own limit, left at its default so that it never cuts a paste short itself.
+constexpr int kNoLimit = 32767;
 
-// Leaves out what a history file cannot hold, whether typed or pasted, as the field leaves out
-// text past its maximum length: the field then always shows what will be remembered.
-class TStorableText : public QValidator {
+// Leaves out what a history file cannot hold, whether typed or pasted: the field then always
+// shows what will be remembered.
+void KeepStorable(QString& input, int& pos) {
+  if (THistoryList::Storable(input)) return;
+  QString kept;
+  int cursor = pos;
+  for (qsizetype i = 0; i < input.size();) {
+    const qsizetype length =
+        input[i].isHighSurrogate() && i + 1 < input.size() && input[i + 1].isLowSurrogate() ? 2 : 1;
+    const QString character = input.mid(i, length);
+    if (THistoryList::Storable(character))
+      kept += character;
+    else if (i < pos)
+      cursor -= static_cast<int>(length);
+    i += length;
+  }
+  input = kept;
+  pos = cursor;
+}
+
+// A field takes no more than its line of the page holds. A typed key or a paste that would run
+// past it is refused whole, and the field stays as it was: a paste cut to the limit would print
+// "...гражданина" for "...гражданина РФ" without anyone noticing.
+class TFieldText : public QValidator {
  public:
-  using QValidator::QValidator;
+  TFieldText(int maxLength, bool storableOnly, QObject* parent)
+      : QValidator(parent), maxLength_(maxLength), storableOnly_(storableOnly) {}
 
   State validate(QString& input, int& pos) const override {
-    if (THistoryList::Storable(input)) return Acceptable;
-    QString kept;
-    int cursor = pos;
-    for (qsizetype i = 0; i < input.size();) {
-      const qsizetype length =
-          input[i].isHighSurrogate() && i + 1 < input.size() && input[i + 1].isLowSurrogate() ? 2
-                                                                                              : 1;
-      const QString character = input.mid(i, length);
-      if (THistoryList::Storable(character))
-        kept += character;
-      else if (i < pos)
-        cursor -= static_cast<int>(length);
-      i += length;
-    }
-    input = kept;
-    pos = cursor;
-    return Acceptable;
+    if (storableOnly_) KeepStorable(input, pos);
+    return input.size() > maxLength_ ? Invalid : Acceptable;
   }
+
+ private:
+  int maxLength_;
+  bool storableOnly_;
 };
+
+// Limits a field to maxLength with a beep for what it refuses.
+void LimitField(QLineEdit* edit, int maxLength, bool storableOnly) {
+  edit->setMaxLength(kNoLimit);
+  edit->setValidator(new TFieldText(maxLength, storableOnly, edit));
+  QObject::connect(edit, &QLineEdit::inputRejected, edit, [] { QApplication::beep(); });
+}
 
 // The result as the main window showed it and when it arrived: in expert mode the potentials
 // too. The date only when it was not today.
@@ -86,11 +106,9 @@ TPrintProtocolForm::TPrintProtocolForm(QWidget* owner, TPrintForm& printForm,
     : QDialog(owner), printForm_(printForm), openRegister_(std::move(openRegister)) {
   FollowPixelSizes(this);
   setupUi(this);
-  for (QComboBox* box : Remembered()) {
-    if (const QVariant maxLength = box->property(kMaxLengthProperty); maxLength.isValid())
-      box->lineEdit()->setMaxLength(maxLength.toInt());
-    box->setValidator(new TStorableText(box));
-  }
+  for (QComboBox* box : Remembered())
+    LimitField(box->lineEdit(), box->property(kMaxLengthProperty).toInt(), true);
+  for (QLineEdit* edit : {ClientFIO, DocNo}) LimitField(edit, edit->maxLength(), false);
   // The result is there to be read, not filled in: it takes the dialog's ground, as a read-only
   // box does on Windows. It wraps: in expert mode, with the potentials, it is longer than a line.
   QPalette readOnly = ResultEdit->palette();

@@ -386,6 +386,9 @@ void PrintProtocolTest::fieldsTakeOnlyWhatAHistoryFileHolds() {
   }
   const QString kept = "Ё№ «Тула» —€", all = "Ё中Å😀№ «Тула» —€\n😀中";
   QCOMPARE(texts, QStringList({kept, kept, kept, kept, all, all}));
+  form.DocNo->setText(QString(28, u'ж'));
+  form.DocNo->insert(" РФ");
+  QCOMPARE(form.DocNo->text(), QString(28, u'ж'));
 }
 
 void PrintProtocolTest::clearKeepsAnOnlyRememberedName() {
