@@ -223,7 +223,8 @@ void TMainForm::WorkResultArrived(TKVZDevice& device) {
                                   .result = description,
                                   .u1 = device.U1.load(),
                                   .u2 = device.U2.load(),
-                                  .mode = device.Mode.load()};
+                                  .mode = device.Mode.load(),
+                                  .measuredAt = QDateTime::currentDateTime()};
   ShowResult(lastMeasurement_.mode, false, lastMeasurement_.u1, lastMeasurement_.u2, description);
   PrintButton->setEnabled(true);
 }

@@ -28,7 +28,8 @@ struct TMeasurement {
   QString result;  // its text
   int u1 = 0;
   int u2 = 0;
-  char mode = 0;  // the working mode it was measured in
+  char mode = 0;         // the working mode it was measured in
+  QDateTime measuredAt;  // when it arrived
 };
 
 // Holds the printed protocol's page; the window itself is never shown. Numbers, dates and fills

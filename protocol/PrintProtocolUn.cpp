@@ -1,5 +1,6 @@
 #include "protocol/PrintProtocolUn.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QValidator>
 #include <QVariant>
@@ -9,6 +10,7 @@
 #include "base/TextFile.h"
 #include "device/CommonProcUn.h"
 #include "device/DirUn.h"
+#include "device/Frames.h"
 #include "device/GuiLink.h"
 #include "protocol/HistoryList.h"
 #include "protocol/PrintFormUn.h"
@@ -28,36 +30,68 @@ const char* const kMaterials[] = {"Золото 375 пробы (9kt)",
                                   "Белое золото",
                                   "Платина и сплавы"};
 
-// The form gives each remembered field the length of its line as this dynamic property; the
-// field's own line edit, which Designer does not show, takes it from there.
+// The form gives each remembered field the length of its line as this dynamic property.
 constexpr char kMaxLengthProperty[] = "maxLength";
+// A line edit's own limit, left at its default so that it never cuts a paste short itself.
+constexpr int kNoLimit = 32767;
 
-// Leaves out what a history file cannot hold, whether typed or pasted, as the field leaves out
-// text past its maximum length: the field then always shows what will be remembered.
-class TStorableText : public QValidator {
+// Leaves out what a history file cannot hold, whether typed or pasted: the field then always
+// shows what will be remembered.
+void KeepStorable(QString& input, int& pos) {
+  if (THistoryList::Storable(input)) return;
+  QString kept;
+  int cursor = pos;
+  for (qsizetype i = 0; i < input.size();) {
+    const qsizetype length =
+        input[i].isHighSurrogate() && i + 1 < input.size() && input[i + 1].isLowSurrogate() ? 2 : 1;
+    const QString character = input.mid(i, length);
+    if (THistoryList::Storable(character))
+      kept += character;
+    else if (i < pos)
+      cursor -= static_cast<int>(length);
+    i += length;
+  }
+  input = kept;
+  pos = cursor;
+}
+
+// A field takes no more than its line of the page holds. A typed key or a paste that would run
+// past it is refused whole, and the field stays as it was: a paste cut to the limit would print
+// "...гражданина" for "...гражданина РФ" without anyone noticing.
+class TFieldText : public QValidator {
  public:
-  using QValidator::QValidator;
+  TFieldText(int maxLength, bool storableOnly, QObject* parent)
+      : QValidator(parent), maxLength_(maxLength), storableOnly_(storableOnly) {}
 
   State validate(QString& input, int& pos) const override {
-    if (THistoryList::Storable(input)) return Acceptable;
-    QString kept;
-    int cursor = pos;
-    for (qsizetype i = 0; i < input.size();) {
-      const qsizetype length =
-          input[i].isHighSurrogate() && i + 1 < input.size() && input[i + 1].isLowSurrogate() ? 2
-                                                                                              : 1;
-      const QString character = input.mid(i, length);
-      if (THistoryList::Storable(character))
-        kept += character;
-      else if (i < pos)
-        cursor -= static_cast<int>(length);
-      i += length;
-    }
-    input = kept;
-    pos = cursor;
-    return Acceptable;
+    if (storableOnly_) KeepStorable(input, pos);
+    return input.size() > maxLength_ ? Invalid : Acceptable;
   }
+
+ private:
+  int maxLength_;
+  bool storableOnly_;
 };
+
+// Limits a field to maxLength with a beep for what it refuses.
+void LimitField(QLineEdit* edit, int maxLength, bool storableOnly) {
+  edit->setMaxLength(kNoLimit);
+  edit->setValidator(new TFieldText(maxLength, storableOnly, edit));
+  QObject::connect(edit, &QLineEdit::inputRejected, edit, [] { QApplication::beep(); });
+}
+
+// The result as the main window showed it and when it arrived: in expert mode the potentials
+// too. The date only when it was not today.
+QString MeasurementLine(const TMeasurement& measurement) {
+  QStringList parts;
+  if (measurement.mode == kModeExpert)
+    parts << QString("U1 = %1 мВ").arg(measurement.u1) << QString("U2 = %1 мВ").arg(measurement.u2);
+  parts << measurement.result.trimmed();
+  if (const QDateTime& at = measurement.measuredAt; at.isValid())
+    parts << at.toString(at.date() == QDate::currentDate() ? "HH:mm" : "dd.MM.yyyy HH:mm");
+  parts.removeAll(QString());
+  return "Результат измерения: " + parts.join(", ");
+}
 
 QStringList Items(const QComboBox* box) {
   QStringList items;
@@ -72,11 +106,14 @@ TPrintProtocolForm::TPrintProtocolForm(QWidget* owner, TPrintForm& printForm,
     : QDialog(owner), printForm_(printForm), openRegister_(std::move(openRegister)) {
   FollowPixelSizes(this);
   setupUi(this);
-  for (QComboBox* box : Remembered()) {
-    if (const QVariant maxLength = box->property(kMaxLengthProperty); maxLength.isValid())
-      box->lineEdit()->setMaxLength(maxLength.toInt());
-    box->setValidator(new TStorableText(box));
-  }
+  for (QComboBox* box : Remembered())
+    LimitField(box->lineEdit(), box->property(kMaxLengthProperty).toInt(), true);
+  for (QLineEdit* edit : {ClientFIO, DocNo}) LimitField(edit, edit->maxLength(), false);
+  // The result is there to be read, not filled in: it takes the dialog's ground, as a read-only
+  // box does on Windows. It wraps: in expert mode, with the potentials, it is longer than a line.
+  QPalette readOnly = ResultEdit->palette();
+  readOnly.setColor(QPalette::Base, readOnly.color(QPalette::Window));
+  ResultEdit->setPalette(readOnly);
   for (const char* material : kMaterials) ObjectTypeCB->addItem(QString::fromUtf8(material));
 
   // The form makes no button the default: Enter in a field moves on, and Enter on a button presses
@@ -110,8 +147,12 @@ std::string TPrintProtocolForm::HistoryFile(const QComboBox* field) const {
   return field->objectName().toStdString() + ".lst";
 }
 
-void TPrintProtocolForm::Execute(const TMeasurement& measurement) {
+// A copy on purpose: a reference to the main window's last result would follow a result that
+// arrives while the dialog is open.
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
+void TPrintProtocolForm::Execute(TMeasurement measurement) {
   LoadHistory();
+  ResultEdit->setPlainText(MeasurementLine(measurement));
   if (exec() != QDialog::Accepted) return;
   TProtocolEntry entry;
   entry.place = PlaceCB->currentText();
@@ -122,6 +163,9 @@ void TPrintProtocolForm::Execute(const TMeasurement& measurement) {
   entry.client = ClientFIO->text();
   entry.document = DocCB->currentText();
   entry.documentNo = DocNo->text();
+  // The next item is most often another client's: a passport number must never reach another
+  // person's protocol, so the form opens next as "Очистить форму" leaves it.
+  ClearButtonClick();
   printForm_.FillAndPreview(measurement, entry);
 }
 
@@ -171,6 +215,7 @@ void TPrintProtocolForm::ClearButtonClick() {
   DocCB->setEditText(QString());
   DocNo->clear();
   ObjectTypeCB->setCurrentIndex(-1);
+  ObjectCB->setFocus();
 }
 
 void TPrintProtocolForm::OkButtonClick() {
@@ -178,7 +223,8 @@ void TPrintProtocolForm::OkButtonClick() {
     box->setEditText(box->currentText().trimmed());
   for (QLineEdit* edit : {ClientFIO, DocNo}) edit->setText(edit->text().trimmed());
 
-  const char* const kPersonMissing = "Данные проводившего измерения должны быть заполнены";
+  const char* const kOperatorMissing = "Данные проводившего измерения должны быть заполнены";
+  const char* const kClientMissing = "Данные сдатчика должны быть заполнены";
   const struct {
     QWidget* field;
     bool missing;
@@ -186,13 +232,13 @@ void TPrintProtocolForm::OkButtonClick() {
   } checks[] = {
       {PlaceCB, PlaceCB->currentText().isEmpty(),
        "Место проведения измерений должно быть заполнено"},
-      {FIOCB, FIOCB->currentText().isEmpty(), kPersonMissing},
+      {FIOCB, FIOCB->currentText().isEmpty(), kOperatorMissing},
       {ObjectCB, ObjectCB->currentText().isEmpty(), "Изделие должно быть заполнено"},
       {ObjectTypeCB, ObjectTypeCB->currentIndex() < 0,
        "Материал изделия (проба) должен быть указан"},
-      {ClientFIO, ClientFIO->text().isEmpty(), kPersonMissing},
-      {DocCB, DocCB->currentText().isEmpty(), kPersonMissing},
-      {DocNo, DocNo->text().isEmpty(), kPersonMissing},
+      {ClientFIO, ClientFIO->text().isEmpty(), kClientMissing},
+      {DocCB, DocCB->currentText().isEmpty(), kClientMissing},
+      {DocNo, DocNo->text().isEmpty(), kClientMissing},
   };
   for (const auto& check : checks) {
     if (!check.missing) continue;

@@ -20,8 +20,10 @@ class TPrintProtocolForm : public QDialog, public Ui::TPrintProtocolForm {
   TPrintProtocolForm(QWidget* owner, TPrintForm& printForm,
                      std::function<void()> openRegister = {});
 
-  // Shows the dialog; on a confirmed "Печать..." fills and previews the protocol.
-  void Execute(const TMeasurement& measurement);
+  // Shows the dialog with the measurement it will certify; on a confirmed "Печать..." fills and
+  // previews the protocol. The measurement is a copy taken at the press: a result that arrives
+  // while the operator fills in the form belongs to the next item.
+  void Execute(TMeasurement measurement);
   void LoadHistory();
   void SaveHistory();
   void DeleteHistory();

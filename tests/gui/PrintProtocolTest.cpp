@@ -53,6 +53,7 @@ class PrintProtocolTest : public QObject {
   void numbersNeverRepeatWithinARun();
   void confirmedProtocolsAreKeptAcrossRuns();
   void filledPage();
+  void certifiesTheResultShownAtThePress();
   void checksInOrder_data();
   void checksInOrder();
   void trimmedEntriesAreRememberedOnce();
@@ -209,8 +210,35 @@ void PrintProtocolTest::filledPage() {
   QCOMPARE(page.Field("FIO").place, TReportField::TPlace::FlushRightOnBand);
   QCOMPARE(page.Field("ResInd").text, QString("   соответствует"));
 
-  RunDialog(gui, 12, [&] { gui.printProtocolForm->OkButton->click(); });
+  RunDialog(gui, 12, [&] {
+    FillAll(*gui.printProtocolForm);
+    gui.printProtocolForm->OkButton->click();
+  });
   QCOMPARE(gui.previews.back().Field("ResInd").text, QString("   не соответствует"));
+}
+
+void PrintProtocolTest::certifiesTheResultShownAtThePress() {
+  SimProcess sim;
+  GuiHarness gui;
+  gui.Bind("COM4", sim);
+  gui.dir.Write("kvzport.ini", "COMName=COM4\r\n");
+  TMainForm& form = gui.Start();
+  QTRY_COMPARE(form.ReadyShape->Color(), QColor(0, 255, 0));
+  sim.Command("work 412 -35 3 e");
+  QTRY_COMPARE(form.U1ValueLabel->text(), QString("412"));
+  const QString shown = "Золото 585 пробы (14kt, стандарт)";
+  RunModal([&] { form.PrintButtonClick(); },
+           [&] {
+             sim.Command("work 100 100 7 y");
+             QTRY_COMPARE(form.WorkResLabel->text(), QString("Серебро до 800 пробы"));
+             QVERIFY(gui.printProtocolForm->ResultEdit->toPlainText().startsWith(
+                 "Результат измерения: U1 = 412 мВ, U2 = -35 мВ, " + shown + ", "));
+             FillAll(*gui.printProtocolForm);
+             gui.printProtocolForm->OkButton->click();
+           });
+  QCOMPARE(gui.previews.at(0).Field("ResInd").text, QString("   соответствует"));
+  QCOMPARE(TProtocolRegister(gui.dir.File("protocols.db")).Find({}).at(0).resultText,
+           shown.toStdString());
 }
 
 void PrintProtocolTest::checksInOrder_data() {
@@ -218,6 +246,7 @@ void PrintProtocolTest::checksInOrder_data() {
   QTest::addColumn<QString>("message");
   QTest::addColumn<QString>("focus");
   const QString person = "Данные проводившего измерения должны быть заполнены";
+  const QString client = "Данные сдатчика должны быть заполнены";
   QTest::newRow("place") << "PlaceCB"
                          << "Место проведения измерений должно быть заполнено"
                          << "PlaceCB";
@@ -228,9 +257,9 @@ void PrintProtocolTest::checksInOrder_data() {
   QTest::newRow("material") << "ObjectTypeCB"
                             << "Материал изделия (проба) должен быть указан"
                             << "ObjectTypeCB";
-  QTest::newRow("client") << "ClientFIO" << person << "ClientFIO";
-  QTest::newRow("document") << "DocCB" << person << "DocCB";
-  QTest::newRow("document number") << "DocNo" << person << "DocNo";
+  QTest::newRow("client") << "ClientFIO" << client << "ClientFIO";
+  QTest::newRow("document") << "DocCB" << client << "DocCB";
+  QTest::newRow("document number") << "DocNo" << client << "DocNo";
   QTest::newRow("blanks only count as empty") << "PlaceBlanks"
                                               << "Место проведения измерений должно быть заполнено"
                                               << "PlaceCB";
@@ -281,6 +310,7 @@ void PrintProtocolTest::trimmedEntriesAreRememberedOnce() {
   }
   QCOMPARE(gui.previews.size(), std::size_t(3));
   QCOMPARE(gui.printProtocolForm->PlaceCB->currentText(), QString("тула"));
+  QCOMPARE(gui.printProtocolForm->ClientFIO->text() + gui.printProtocolForm->DocNo->text(), "");
   QCOMPARE(ItemTexts(gui.printProtocolForm->PlaceCB), QStringList({"Москва", "Тула"}));
   QCOMPARE(gui.dir.Read("PlaceCB.lst"),
            std::string("\xcc\xee\xf1\xea\xe2\xe0\r\n\xd2\xf3\xeb\xe0\r\n"));
@@ -356,6 +386,9 @@ void PrintProtocolTest::fieldsTakeOnlyWhatAHistoryFileHolds() {
   }
   const QString kept = "Ё№ «Тула» —€", all = "Ё中Å😀№ «Тула» —€\n😀中";
   QCOMPARE(texts, QStringList({kept, kept, kept, kept, all, all}));
+  form.DocNo->setText(QString(28, u'ж'));
+  form.DocNo->insert(" РФ");
+  QCOMPARE(form.DocNo->text(), QString(28, u'ж'));
 }
 
 void PrintProtocolTest::clearKeepsAnOnlyRememberedName() {
@@ -407,6 +440,7 @@ void PrintProtocolTest::keyboardAndScreenReaderReachEveryField() {
     form.ClearButton->setFocus();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
     QCOMPARE(form.ObjectCB->currentText(), QString());
+    QCOMPARE(QApplication::focusWidget(), form.ObjectCB);
     FillAll(form);
     form.OkButton->setFocus();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
