@@ -16,6 +16,7 @@
 #include <exception>
 #include <utility>
 
+#include "report/PrintSystem.h"
 #include "report/ReportFile.h"
 #include "report/ReportRenderer.h"
 #include "report/SaveName.h"
@@ -234,6 +235,11 @@ bool TReportPreview::LoadFrom(const QString& fileName) {
 }
 
 bool TReportPreview::PrintTo(QPrinter& printer) {
+  // A stopped queue takes the job without a word and holds it.
+  if (printer.outputFormat() == QPrinter::NativeFormat &&
+      PrintSystem::IsPaused(printer.printerName()))
+    ShowError("Принтер \"" + printer.printerName() +
+              "\" приостановлен: задание будет ждать в очереди");
   try {
     PrintPage(printer, page_);
   } catch (const std::exception& e) {

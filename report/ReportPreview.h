@@ -48,7 +48,9 @@ class TReportPreview : public QDialog, public Ui::TReportPreview {
   bool SaveTo(const QString& fileName);
   // Loads a protocol file into the page, then shows it and its title. False when it failed.
   bool LoadFrom(const QString& fileName);
-  // Prints on printer as it is set up. False when it failed.
+  // Prints on printer as it is set up, but always on the page's own paper, portrait. A stopped or
+  // paused printer is named before the job goes to its queue. False when it failed: no such
+  // paper, or the print service refused the job.
   bool PrintTo(QPrinter& printer);
   // The printer the setup and print dialogs work on.
   QPrinter& Printer() { return printer_; }

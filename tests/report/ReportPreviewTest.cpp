@@ -11,6 +11,7 @@
 #include "report/ReportFile.h"
 #include "report/ReportPreview.h"
 #include "report/SaveName.h"
+#include "tests/report/PdfWords.h"
 #include "tests/support/QtSupport.h"
 #include "tests/support/TempDir.h"
 #include "ui/MsgBox.h"
@@ -50,6 +51,8 @@ class ReportPreviewTest : public QObject {
   void failuresAreShownAndThePreviewStaysOpen_data();
   void failuresAreShownAndThePreviewStaysOpen();
   void printsToAPdfPrinter();
+  void printsOnThePagesPaperWhateverTheDialogLeft_data();
+  void printsOnThePagesPaperWhateverTheDialogLeft();
 
  private:
   TempDir dir_;
@@ -237,6 +240,35 @@ void ReportPreviewTest::printsToAPdfPrinter() {
   QVERIFY(preview.PrintTo(preview.Printer()));
   QVERIFY(Start(file).startsWith("%PDF-"));
   QCOMPARE(preview.Printer().docName(), page_.title);
+  QCOMPARE(boxes_.size(), std::size_t(0));
+}
+
+void ReportPreviewTest::printsOnThePagesPaperWhateverTheDialogLeft_data() {
+  QTest::addColumn<QPageLayout>("chosen");
+  const auto layout = [](QPageSize::PageSizeId size, QPageLayout::Orientation orientation) {
+    return QPageLayout(QPageSize(size), orientation, QMarginsF(12, 17, 14, 11));
+  };
+  QTest::newRow("Letter") << layout(QPageSize::Letter, QPageLayout::Portrait);
+  QTest::newRow("A4 across") << layout(QPageSize::A4, QPageLayout::Landscape);
+  QTest::newRow("A5 with margins") << layout(QPageSize::A5, QPageLayout::Portrait);
+}
+
+void ReportPreviewTest::printsOnThePagesPaperWhateverTheDialogLeft() {
+  QFETCH(QPageLayout, chosen);
+  TReportPreview preview(page_, nullptr, MsgBox::ShowError);
+  const QString file = QString::fromStdString(dir_.File("printed.pdf"));
+  QPrinter& printer = preview.Printer();
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(file);
+  printer.setFullPage(false);
+  QVERIFY(printer.setPageLayout(chosen));
+  QVERIFY(preview.PrintTo(printer));
+  // A4 in points, and the client's name where the page puts it from the paper's corner.
+  const QByteArray boxes = PdfBoxes(file);
+  QVERIFY2(boxes.contains(R"(<page width="595.000000" height="842.000000">)"), boxes.constData());
+  const QRectF client = PdfWords(file).at("Иванова");
+  QVERIFY2(qAbs(client.left() - 50) < 0.5 && qAbs(client.top() - 50) < 0.5,
+           qPrintable(QString("%1, %2").arg(client.left()).arg(client.top())));
   QCOMPARE(boxes_.size(), std::size_t(0));
 }
 
