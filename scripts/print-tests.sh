@@ -140,9 +140,13 @@ drain() {
   fail "jobs still queued: $(lpstat -o)"
 }
 compare() {
-  [ -s "$work/out/$1.pdf" ] || { fail "$1: no output"; return; }
-  "$check" compare "$work/reference.pdf" "$work/out/$1.pdf" || fail "$1: not as on the reference"
-  echo "$1: $(pdfinfo "$work/out/$1.pdf" | grep '^Page size')"
+  local out=$work/out/$1.pdf
+  [ -s "$out" ] || { fail "$1: no output"; return; }
+  local paper
+  paper=$(pdfinfo "$out" | sed -n 's/^Page size: *//p')
+  echo "$1: $paper"
+  [ "$paper" = "595 x 842 pts (A4)" ] || fail "$1: printed on $paper"
+  "$check" compare "$work/reference.pdf" "$out" || fail "$1: not as on the reference"
 }
 
 print kvz-margins 0 ""
