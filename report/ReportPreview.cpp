@@ -82,8 +82,12 @@ class TReportPageView : public QWidget {
   int percent_ = 100;
 };
 
-TReportPreview::TReportPreview(TReportPage& page, QWidget* parent, TShowError showError)
-    : QDialog(parent), page_(page), showError_(std::move(showError)) {
+TReportPreview::TReportPreview(TReportPage& page, QWidget* parent, TShowError showError,
+                               TShowError showWarning)
+    : QDialog(parent),
+      page_(page),
+      showError_(std::move(showError)),
+      showWarning_(showWarning ? std::move(showWarning) : showError_) {
   setupUi(this);
   setWindowTitle(page_.title);
   setWindowFlag(Qt::WindowMaximizeButtonHint);
@@ -238,8 +242,9 @@ bool TReportPreview::PrintTo(QPrinter& printer) {
   // A stopped queue takes the job without a word and holds it.
   if (printer.outputFormat() == QPrinter::NativeFormat &&
       PrintSystem::IsPaused(printer.printerName()))
-    ShowError("Принтер \"" + printer.printerName() +
-              "\" приостановлен: задание будет ждать в очереди");
+    showWarning_(
+        this, kCaption,
+        "Принтер \"" + printer.printerName() + "\" приостановлен: задание будет ждать в очереди");
   try {
     PrintPage(printer, page_);
   } catch (const std::exception& e) {

@@ -29,7 +29,7 @@ cupsd_pid=
 finish() {
   [ -z "$cupsd_pid" ] || kill "$cupsd_pid" 2>/dev/null || true
   [ -z "$cupsd_pid" ] || wait "$cupsd_pid" 2>/dev/null || true
-  [ -n "${KVZ_KEEP:-}" ] || rm -rf "$work"
+  rm -rf "$work"
 }
 trap finish EXIT
 # cupsd runs the filters as lp: they must reach the spool, their temporary folder and the output.
