@@ -19,7 +19,9 @@ bool IsPaused(const QString& printerName) {
   ClosePrinter(printer);
   if (!known) return false;
   const auto* details = reinterpret_cast<const PRINTER_INFO_2W*>(info.data());
-  return (details->Status & PRINTER_STATUS_PAUSED) != 0;
+  // Paused, or set to "use printer offline": either way the spooler keeps the job.
+  return (details->Status & PRINTER_STATUS_PAUSED) != 0 ||
+         (details->Attributes & PRINTER_ATTRIBUTE_WORK_OFFLINE) != 0;
 }
 
 QString StartFailure() {
