@@ -245,31 +245,25 @@ void ReportPreviewTest::printsToAPdfPrinter() {
 
 void ReportPreviewTest::printsOnThePagesPaperWhateverTheDialogLeft_data() {
   QTest::addColumn<QPageLayout>("chosen");
-  const auto layout = [](QPageSize::PageSizeId size, QPageLayout::Orientation orientation) {
-    return QPageLayout(QPageSize(size), orientation, QMarginsF(12, 17, 14, 11));
-  };
-  QTest::newRow("Letter") << layout(QPageSize::Letter, QPageLayout::Portrait);
-  QTest::newRow("A4 across") << layout(QPageSize::A4, QPageLayout::Landscape);
-  QTest::newRow("A5 with margins") << layout(QPageSize::A5, QPageLayout::Portrait);
+  const QMarginsF margins(12, 17, 14, 11);
+  QTest::newRow("Letter") << QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Portrait,
+                                         margins);
+  QTest::newRow("A4 across") << QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
+                                            margins);
 }
 
 void ReportPreviewTest::printsOnThePagesPaperWhateverTheDialogLeft() {
   QFETCH(QPageLayout, chosen);
   TReportPreview preview(page_, nullptr, MsgBox::ShowError);
   const QString file = QString::fromStdString(dir_.File("printed.pdf"));
-  QPrinter& printer = preview.Printer();
-  printer.setOutputFormat(QPrinter::PdfFormat);
-  printer.setOutputFileName(file);
-  printer.setFullPage(false);
-  QVERIFY(printer.setPageLayout(chosen));
-  QVERIFY(preview.PrintTo(printer));
-  // A4 in points, and the client's name where the page puts it from the paper's corner.
-  const QByteArray boxes = PdfBoxes(file);
-  QVERIFY2(boxes.contains(R"(<page width="595.000000" height="842.000000">)"), boxes.constData());
+  preview.Printer().setOutputFormat(QPrinter::PdfFormat);
+  preview.Printer().setOutputFileName(file);
+  QVERIFY(preview.Printer().setPageLayout(chosen));
+  QVERIFY(preview.PrintTo(preview.Printer()));
+  // A4 portrait, the client's name where the page puts it from the paper's corner.
+  QVERIFY(PdfBoxes(file).contains(R"(<page width="595.000000" height="842.000000">)"));
   const QRectF client = PdfWords(file).at("Иванова");
-  QVERIFY2(qAbs(client.left() - 50) < 0.5 && qAbs(client.top() - 50) < 0.5,
-           qPrintable(QString("%1, %2").arg(client.left()).arg(client.top())));
-  QCOMPARE(boxes_.size(), std::size_t(0));
+  QVERIFY(qAbs(client.left() - 50) < 0.5 && qAbs(client.top() - 50) < 0.5);
 }
 
 QTEST_MAIN(ReportPreviewTest)
