@@ -48,6 +48,8 @@ TempDir $work/tmp
 AccessLog $work/log/access_log
 ErrorLog $work/log/error_log
 PageLog $work/log/page_log
+Printcap $work/printcap
+ServerKeychain $work/ssl
 FileDevice Yes
 User lp
 Group lp
