@@ -239,14 +239,14 @@ bool TReportPreview::LoadFrom(const QString& fileName) {
 }
 
 bool TReportPreview::PrintTo(QPrinter& printer) {
-  // A stopped queue takes the job without a word and holds it.
-  if (printer.outputFormat() == QPrinter::NativeFormat &&
-      PrintSystem::IsPaused(printer.printerName()))
-    showWarning_(
-        this, kCaption,
-        "Принтер \"" + printer.printerName() + "\" приостановлен: задание будет ждать в очереди");
   try {
-    PrintPage(printer, page_);
+    PrintPage(printer, page_, [&] {
+      // A stopped queue takes the job without a word and holds it.
+      if (PrintSystem::IsPaused(printer.printerName()))
+        showWarning_(this, kCaption,
+                     "Принтер \"" + printer.printerName() +
+                         "\" приостановлен: задание будет ждать в очереди");
+    });
   } catch (const std::exception& e) {
     ShowError(QString::fromStdString(e.what()));
     return false;

@@ -180,7 +180,7 @@ void RenderToPdf(const TReportPage& page, const QString& fileName) {
   if (!file.commit()) throw failure();
 }
 
-void PrintPage(QPrinter& printer, const TReportPage& page) {
+void PrintPage(QPrinter& printer, const TReportPage& page, const std::function<void()>& beforeJob) {
   const bool onPrinter = printer.outputFormat() == QPrinter::NativeFormat;
   const std::string printerName = printer.printerName().toStdString();
   const QPageSize paper(page.paper, QPageSize::Millimeter);
@@ -208,6 +208,7 @@ void PrintPage(QPrinter& printer, const TReportPage& page) {
                        ": выберите другой принтер или сохраните протокол в файл PDF.");
   printer.setPageOrientation(QPageLayout::Portrait);
   printer.setFullPage(true);
+  if (onPrinter && beforeJob) beforeJob();
   QPainter painter;
   if (!painter.begin(&printer)) throw failure(onPrinter ? PrintSystem::StartFailure() : QString());
   ScaleToMillimetres(painter);
