@@ -134,7 +134,7 @@ if(KVZ_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
   list(PREPEND KVZ_DEB_RUNTIME_DEPENDS libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6
-       libqt6svg6 libsqlite3-0)
+       libqt6svg6 libsqlite3-0 libcups2)
 endif()
 list(JOIN KVZ_DEB_RUNTIME_DEPENDS ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 

@@ -75,7 +75,7 @@ TPrintForm::TPrintForm(TClock clock, TPreview preview, TFileName registerFile)
   setWindowTitle("Протокол");
   if (!preview_) {
     preview_ = [this](TReportPage& page) {
-      TReportPreview view(page, window(), MsgBox::ShowError);
+      TReportPreview view(page, window(), MsgBox::ShowError, MsgBox::ShowWarning);
       view.exec();
     };
   }

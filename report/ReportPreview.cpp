@@ -16,6 +16,7 @@
 #include <exception>
 #include <utility>
 
+#include "report/PrintSystem.h"
 #include "report/ReportFile.h"
 #include "report/ReportRenderer.h"
 #include "report/SaveName.h"
@@ -81,8 +82,12 @@ class TReportPageView : public QWidget {
   int percent_ = 100;
 };
 
-TReportPreview::TReportPreview(TReportPage& page, QWidget* parent, TShowError showError)
-    : QDialog(parent), page_(page), showError_(std::move(showError)) {
+TReportPreview::TReportPreview(TReportPage& page, QWidget* parent, TShowError showError,
+                               TShowError showWarning)
+    : QDialog(parent),
+      page_(page),
+      showError_(std::move(showError)),
+      showWarning_(showWarning ? std::move(showWarning) : showError_) {
   setupUi(this);
   setWindowTitle(page_.title);
   setWindowFlag(Qt::WindowMaximizeButtonHint);
@@ -235,7 +240,13 @@ bool TReportPreview::LoadFrom(const QString& fileName) {
 
 bool TReportPreview::PrintTo(QPrinter& printer) {
   try {
-    PrintPage(printer, page_);
+    PrintPage(printer, page_, [&] {
+      // A stopped queue takes the job without a word and holds it.
+      if (PrintSystem::IsPaused(printer.printerName()))
+        showWarning_(this, kCaption,
+                     "Принтер \"" + printer.printerName() +
+                         "\" приостановлен: задание будет ждать в очереди");
+    });
   } catch (const std::exception& e) {
     ShowError(QString::fromStdString(e.what()));
     return false;

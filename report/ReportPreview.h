@@ -23,11 +23,13 @@ class TReportPreview : public QDialog, public Ui::TReportPreview {
 
  public:
   // How a failure to save, open or print is put before the operator: the engine has no message
-  // box of its own, so the program hands in its error box.
+  // box of its own, so the program hands in its error box, and its warning box for what is no
+  // failure but the operator must know (a paused printer); without one, the error box shows that.
   using TShowError =
       std::function<void(QWidget* parent, const QString& caption, const QString& text)>;
 
-  TReportPreview(TReportPage& page, QWidget* parent, TShowError showError);
+  TReportPreview(TReportPage& page, QWidget* parent, TShowError showError,
+                 TShowError showWarning = nullptr);
   ~TReportPreview() override;
 
   // 100 % shows the paper at its physical size (as far as the screen reports its DPI); clamped
@@ -48,7 +50,9 @@ class TReportPreview : public QDialog, public Ui::TReportPreview {
   bool SaveTo(const QString& fileName);
   // Loads a protocol file into the page, then shows it and its title. False when it failed.
   bool LoadFrom(const QString& fileName);
-  // Prints on printer as it is set up. False when it failed.
+  // Prints on printer as it is set up, but always on the page's own paper, portrait. A stopped or
+  // paused printer is named before the job goes to its queue. False when it failed: no such
+  // paper, or the print service refused the job.
   bool PrintTo(QPrinter& printer);
   // The printer the setup and print dialogs work on.
   QPrinter& Printer() { return printer_; }
@@ -72,6 +76,7 @@ class TReportPreview : public QDialog, public Ui::TReportPreview {
 
   TReportPage& page_;
   TShowError showError_;
+  TShowError showWarning_;
   QPrinter printer_{QPrinter::HighResolution};
   TReportPageView* view_;
   TZoomMode zoomMode_ = TZoomMode::Fixed;

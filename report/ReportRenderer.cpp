@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QSaveFile>
 #include <QTextLayout>
 #include <QTextOption>
@@ -14,6 +15,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "report/PrintSystem.h"
 #include "report/ReportError.h"
 
 namespace {
@@ -178,21 +180,42 @@ void RenderToPdf(const TReportPage& page, const QString& fileName) {
   if (!file.commit()) throw failure();
 }
 
-void PrintPage(QPrinter& printer, const TReportPage& page) {
+void PrintPage(QPrinter& printer, const TReportPage& page, const std::function<void()>& beforeJob) {
+  const bool onPrinter = printer.outputFormat() == QPrinter::NativeFormat;
+  const std::string printerName = printer.printerName().toStdString();
+  const QPageSize paper(page.paper, QPageSize::Millimeter);
+  const auto failure = [&](const QString& reason) {
+    if (!onPrinter)
+      return TReportError("Не удалось записать файл \"" +
+                          QDir::toNativeSeparators(printer.outputFileName()).toStdString() + "\"");
+    std::string text = "Не удалось напечатать протокол на принтере \"" + printerName + "\"";
+    if (!reason.isEmpty()) text += ": " + reason.toStdString();
+    return TReportError(text);
+  };
+  // A printer without the page's paper would print it on another, cut off or shrunk.
+  const QList<QPageSize> sizes =
+      onPrinter ? QPrinterInfo(printer).supportedPageSizes() : QList<QPageSize>();
+  const bool paperKnown =
+      sizes.isEmpty() || std::any_of(sizes.begin(), sizes.end(), [&](const QPageSize& size) {
+        return size.isEquivalentTo(paper);
+      });
   printer.setDocName(page.title);
-  // The page's margins are its own, measured from the paper's corner, not the printer's.
+  // The print dialog puts the chosen printer's default paper in place of the page's; and the
+  // page's margins are its own, measured from the paper's corner, not the printer's.
+  if (!paperKnown || !printer.setPageSize(paper))
+    throw TReportError("Принтер \"" + printerName + "\" не печатает на бумаге " +
+                       paper.name().toStdString() +
+                       ": выберите другой принтер или сохраните протокол в файл PDF.");
+  printer.setPageOrientation(QPageLayout::Portrait);
   printer.setFullPage(true);
+  if (onPrinter && beforeJob) beforeJob();
   QPainter painter;
-  if (!painter.begin(&printer)) {
-    std::string text = "Не удалось начать печать";
-    if (printer.outputFormat() == QPrinter::PdfFormat)
-      text +=
-          " в файл \"" + QDir::toNativeSeparators(printer.outputFileName()).toStdString() + "\"";
-    else if (!printer.printerName().isEmpty())
-      text += " на принтере \"" + printer.printerName().toStdString() + "\"";
-    throw TReportError(text);
-  }
+  if (!painter.begin(&printer)) throw failure(onPrinter ? PrintSystem::StartFailure() : QString());
   ScaleToMillimetres(painter);
   RenderPage(painter, page);
-  painter.end();
+  // Qt reports success on Linux whatever the print service answered; the service's own answer
+  // tells whether there is a job.
+  const bool ended = painter.end();
+  const QString refusal = onPrinter ? PrintSystem::JobFailure() : QString();
+  if (!ended || !refusal.isEmpty()) throw failure(refusal);
 }

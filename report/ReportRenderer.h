@@ -2,6 +2,7 @@
 
 #include <QRectF>
 #include <QString>
+#include <functional>
 
 #include "report/ReportPage.h"
 
@@ -23,7 +24,10 @@ void RenderPage(QPainter& painter, const TReportPage& page);
 // step. Throws TReportError with a Russian message when it cannot be written.
 void RenderToPdf(const TReportPage& page, const QString& fileName);
 
-// Prints the page on printer: full-page mode, the page's origin on the paper's corner, the page's
-// title as the job's name. Throws TReportError with a Russian message when the printer
-// cannot start the job.
-void PrintPage(QPrinter& printer, const TReportPage& page);
+// Prints the page on printer: on its own paper, portrait, in full-page mode with the page's origin
+// on the paper's corner, whatever paper the print dialog chose; the page's title as the job's
+// name. Throws TReportError with a Russian message when the printer has no such paper (nothing is
+// printed then), or cannot start the job, or its print service refuses it. On a printer (not a
+// file), beforeJob runs once the paper is settled, just before the job is started.
+void PrintPage(QPrinter& printer, const TReportPage& page,
+               const std::function<void()>& beforeJob = nullptr);

@@ -19,6 +19,8 @@ packages=(
   libgl-dev fonts-liberation fonts-wine
   # the protocol register
   libsqlite3-dev
+  # what the print service says of printers and jobs (libcups, which Qt's printing uses too)
+  libcups2-dev
   # checking the installed menu entry, AppStream data and the Debian package (CPack finds the
   # binaries to hand to dpkg-shlibdeps with file)
   desktop-file-utils appstream dpkg-dev file lintian
@@ -37,6 +39,8 @@ packages=(
   tcl
   # its installer
   nsis
+  # the printing check: a CUPS daemon of its own with the generic PDF printer's PPD
+  cups cups-filters printer-driver-cups-pdf
   # the fresh-machine check: a minimal Debian system to run the tests in
   debootstrap
 )

@@ -76,4 +76,8 @@ void ShowError(QWidget* parent, const QString& caption, const QString& text) {
   Show(parent, {text, caption, TMsgIcon::Error, TButtons::Ok, false});
 }
 
+void ShowWarning(QWidget* parent, const QString& caption, const QString& text) {
+  Show(parent, {text, caption, TMsgIcon::Warning, TButtons::Ok, false});
+}
+
 }  // namespace MsgBox

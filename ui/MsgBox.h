@@ -24,8 +24,10 @@ struct TBox {
 
 TAnswer Show(QWidget* parent, const TBox& box);
 
-// An error box with one OK button, as the report preview shows its failures.
+// An error box with one OK button, as the report preview shows its failures; and a warning box
+// likewise, for what the operator must know before going on.
 void ShowError(QWidget* parent, const QString& caption, const QString& text);
+void ShowWarning(QWidget* parent, const QString& caption, const QString& text);
 
 // While a hook is set, boxes are handed to it instead of being shown.
 using THook = std::function<TAnswer(const TBox&)>;
