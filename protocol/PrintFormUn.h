@@ -29,6 +29,7 @@ struct TMeasurement {
   int u1 = 0;
   int u2 = 0;
   char mode = 0;  // the working mode it was measured in
+  QDateTime measuredAt;
 };
 
 // Holds the printed protocol's page; the window itself is never shown. Numbers, dates and fills

@@ -217,9 +217,13 @@ TEST_F(ConnectTest, StopListeningFailsWhileTheLoopWaitsForAHandler) {
 TEST_F(ConnectTest, UnpluggedDetectorIsFoundAgainAfterReplug) {
   SimProcess sim;
   Listen(sim);
+  int losses = 0;
+  device->OnLost = [&losses](TKVZDevice&) { ++losses; };
   sim.Unplug();
-  // The loop rides out the vanished port; give it a few passes.
+  // The loop tells of the vanished port once and lets go of it; give it a few passes.
   gui.PumpUntil([] { return false; }, 200ms);
+  EXPECT_EQ(losses, 1);
+  EXPECT_TRUE(device->PortLost.load() && device->Idle.load());
   EXPECT_TRUE(events.empty());
   sim.Replug();
   ASSERT_TRUE(device->StopListening());
@@ -227,6 +231,7 @@ TEST_F(ConnectTest, UnpluggedDetectorIsFoundAgainAfterReplug) {
   ASSERT_TRUE(device->RequestReady());
   events.clear();
   device->StartListening();
+  EXPECT_FALSE(device->PortLost.load());
   sim.Command("mode y");
   ASSERT_TRUE(WaitForEvents(1));
   EXPECT_EQ(events[0], (Event{'M', 'y', 0, 0, 0}));
