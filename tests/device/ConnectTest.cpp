@@ -45,6 +45,7 @@ class ConnectTest : public testing::Test, protected SimPortMap {
     device->OnWorkResult = [this](TKVZDevice& d) {
       events.push_back({'W', d.Mode.load(), d.ResultCode.load(), d.U1.load(), d.U2.load()});
     };
+    device->OnLost = [this](TKVZDevice&) { ++losses; };
     return *device;
   }
 
@@ -68,6 +69,7 @@ class ConnectTest : public testing::Test, protected SimPortMap {
   WorkDirScope workDir{dir.Path()};
   FakeClock clock;
   std::vector<Event> events;
+  int losses = 0;
   std::unique_ptr<TKVZDevice> device;
 };
 
@@ -217,8 +219,6 @@ TEST_F(ConnectTest, StopListeningFailsWhileTheLoopWaitsForAHandler) {
 TEST_F(ConnectTest, UnpluggedDetectorIsFoundAgainAfterReplug) {
   SimProcess sim;
   Listen(sim);
-  int losses = 0;
-  device->OnLost = [&losses](TKVZDevice&) { ++losses; };
   sim.Unplug();
   // The loop tells of the vanished port once and lets go of it; give it a few passes.
   gui.PumpUntil([] { return false; }, 200ms);
