@@ -110,6 +110,9 @@ TMainForm::TMainForm(const TLinkEnv& env, const std::function<bool()>& setWorkDi
 }
 
 TMainForm::~TMainForm() {
+  // The other windows, which the watch and the loss read from, go first: nothing reconnects now.
+  WatchTimer->stop();
+  closing_ = true;
   // The listening thread may be handing an event to this window: end it while the window is whole.
   device_.reset();
 }
@@ -211,7 +214,7 @@ void TMainForm::WatchTimerTimer() {
 void TMainForm::LinkLost() {
   // A connect under way when the loss reaches this thread has the port already and finds out for
   // itself. Otherwise the loop has let go of the port, so StopListening returns at once.
-  if (connecting_ || !device_->PortLost.load() || !device_->StopListening()) return;
+  if (closing_ || connecting_ || !device_->PortLost.load() || !device_->StopListening()) return;
   // A vanished device may refuse its settings back; the handle is gone either way.
   device_->ClosePort();
   TStringList listed;

@@ -79,6 +79,7 @@ class TMainForm : public QWidget, public Ui::TMainForm {
   // Set after a search that found nothing and after a loss, until the next connect.
   bool watching_ = false;
   bool connecting_ = false;
+  bool closing_ = false;
   std::unique_ptr<TKVZDevice> device_;
   std::unique_ptr<TLabelStage> stage_;
   std::unique_ptr<TQtProgressBar> progress_;
