@@ -107,6 +107,10 @@ int main(int argc, char** argv) {
                   100 * (CpuSeconds() - cpu) / (static_cast<double>(clock.elapsed()) / 1000),
                   waitSeconds);
     }
+    // The watch looks once a second: come back at a different moment of its second each round.
+    QEventLoop pause;
+    QTimer::singleShot((round * 397) % 1000, &pause, &QEventLoop::quit);
+    pause.exec();
     sim = std::make_unique<SimProcess>(args);
     toGreen.push_back(MsUntil(lamp(kGreen)));
     if (toRed.back() < 0 || toGreen.back() < 0) {
