@@ -7,6 +7,7 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QScopeGuard>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QShortcut>
 #include <QTimer>
@@ -16,6 +17,7 @@
 #include "app/ModeDisplay.h"
 #include "device/Frames.h"
 #include "device/KVZDeviceUn.h"
+#include "device/PortList.h"
 #include "dialogs/AboutUn.h"
 #include "dialogs/SetupUn.h"
 #include "protocol/PrintProtocolUn.h"
@@ -28,6 +30,8 @@ namespace {
 const QColor kConnecting(255, 255, 0);
 const QColor kConnected(0, 255, 0);
 const QColor kFailed(255, 0, 0);
+const QColor kCurrentResult(0, 0, 0);
+const QColor kStaleResult(128, 128, 128);
 
 // A value is set at its label's size from the form; six characters ("-32768") at that size are
 // wider than a value label and would run into the next value: such a value is set smaller,
@@ -82,6 +86,9 @@ TMainForm::TMainForm(const TLinkEnv& env, const std::function<bool()>& setWorkDi
   ShowMessTimer->setInterval(500);
   connect(StartTimer, &QTimer::timeout, this, &TMainForm::StartTimerTimer);
   connect(ShowMessTimer, &QTimer::timeout, this, &TMainForm::ShowMessTimerTimer);
+  WatchTimer = new QTimer(this);
+  WatchTimer->setInterval(1000);
+  connect(WatchTimer, &QTimer::timeout, this, &TMainForm::WatchTimerTimer);
 
   stage_ = std::make_unique<TLabelStage>(StagePanel);
   progress_ = std::make_unique<TQtProgressBar>(ProgressBar);
@@ -96,12 +103,16 @@ TMainForm::TMainForm(const TLinkEnv& env, const std::function<bool()>& setWorkDi
   device_ = std::make_unique<TKVZDevice>(env);
   device_->OnMode = [this](TKVZDevice& device) { ShowMode(device); };
   device_->OnWorkResult = [this](TKVZDevice& device) { WorkResultArrived(device); };
+  device_->OnLost = [this](TKVZDevice&) { LinkLost(); };
 
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
 }
 
 TMainForm::~TMainForm() {
+  // The other windows, which the watch and the loss read from, go first: nothing reconnects now.
+  WatchTimer->stop();
+  closing_ = true;
   // The listening thread may be handing an event to this window: end it while the window is whole.
   device_.reset();
 }
@@ -114,6 +125,7 @@ void TMainForm::SetForms(TSetupForm* setupForm, TPrintProtocolForm* printProtoco
   // Armed only now: a box shown while the windows were being made runs a modal loop, and a
   // connect from there would meet a program without its device object or its dialogs.
   StartTimer->start();
+  WatchTimer->start();
   auto* shortcut = new QShortcut(QKeySequence("Ctrl+Shift+E"), this);
   connect(shortcut, &QShortcut::activated, emulateForm, &QWidget::show);
   auto* registerShortcut = new QShortcut(QKeySequence("Ctrl+J"), this);
@@ -126,11 +138,21 @@ void TMainForm::StartTimerTimer() {
 }
 
 void TMainForm::ConnectButtonClick() {
-  const std::string message = ConnectSteps();
+  const std::string message = ConnectSteps([this] { return SearchAllPorts(); });
   if (!message.empty()) ShowMsg(message, 1);
 }
 
-std::string TMainForm::ConnectSteps() {
+bool TMainForm::SearchAllPorts() {
+  const TStringList names = setupForm_->GetPortNames();
+  // What is there now is what the search tries; only what comes later is worth a quiet try.
+  const std::string stored = device_->PortParams.PortName;
+  portWatch_.Remember(names, stored, PortIdentity(stored));
+  return device_->Connect(names, progress_.get(), stage_.get());
+}
+
+std::string TMainForm::ConnectSteps(const std::function<bool()>& search) {
+  const QScopedValueRollback connecting(connecting_, true);
+  watching_ = false;
   // The search lets events through (the status line, the pauses between open attempts); a second
   // connect or a settings change in the middle of one would pull the port from under it.
   const bool printEnabled = PrintButton->isEnabled();
@@ -155,8 +177,9 @@ std::string TMainForm::ConnectSteps() {
         "Прибор не отвечает! Выполните следующие действия:\r1. Выключите прибор\r2. Отсоедините "
         "прибор от компьютера\r3. Включите прибор\r4. Подключите прибор к компьютеру\r5. "
         "Перезапустите программу";
-  } else if (!device_->Connect(setupForm_->GetPortNames(), progress_.get(), stage_.get())) {
+  } else if (!search()) {
     ShowStage("Прибор не найден!", stage_.get());
+    watching_ = true;
     message = "Прибор не найден! Подключите прибор к USB-порту.";
     if (device_->AccessDenied())
       message +=
@@ -171,6 +194,49 @@ std::string TMainForm::ConnectSteps() {
     device_->StartListening();
   }
   return message;
+}
+
+void TMainForm::WatchTimerTimer() {
+  // A connect under way lets this timer through its pauses, and a dialog may be editing the
+  // port's settings: either would lose the port from under the other.
+  if (!watching_ || connecting_ || QApplication::activeModalWidget() != nullptr) return;
+  // A list that cannot be read is a system without serial ports.
+  TStringList listed;
+  ReadSystemPortNames(listed, setupForm_->PortSource());
+  const std::string stored = device_->PortParams.PortName;
+  for (const std::string& port : portWatch_.Poll(listed, stored, PortIdentity(stored))) {
+    // No box: nobody asked for this connect. The status line says how it went.
+    ConnectSteps([this, &port] { return device_->ConnectPort(port, stage_.get()); });
+    if (!watching_) break;
+  }
+}
+
+void TMainForm::LinkLost() {
+  // A connect under way when the loss reaches this thread has the port already and finds out for
+  // itself. Otherwise the loop has let go of the port, so StopListening returns at once.
+  if (closing_ || connecting_ || !device_->PortLost.load() || !device_->StopListening()) return;
+  // A vanished device may refuse its settings back; the handle is gone either way.
+  device_->ClosePort();
+  TStringList listed;
+  ReadSystemPortNames(listed, setupForm_->PortSource());
+  const std::string stored = device_->PortParams.PortName;
+  portWatch_.Remember(listed, stored, PortIdentity(stored));
+  watching_ = true;
+  ReadyShape->SetColor(kFailed);
+  if (resultShown_) MarkResultStale(true);
+  ShowStage("Связь с прибором потеряна.", stage_.get());
+}
+
+void TMainForm::MarkResultStale(bool stale) {
+  for (QLabel* label : {WorkResLabel, U1ValueLabel, DUValueLabel, U2ValueLabel}) {
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, stale ? kStaleResult : kCurrentResult);
+    label->setPalette(palette);
+  }
+  if (!stale) return;
+  WRSmallLabel->setText("Результат от " + lastMeasurement_.measuredAt.toString("HH:mm") +
+                        ", связь потеряна");
+  WRSmallLabel->show();
 }
 
 void TMainForm::SetupButtonClick() {
@@ -204,6 +270,8 @@ void TMainForm::ShowResult(char mode, bool clear, int u1, int u2, const QString&
     label->setVisible(expert);
   WorkResLabel->setVisible(jewellery);
   WRSmallLabel->hide();
+  MarkResultStale(false);
+  resultShown_ = !clear && (expert || jewellery);
   if (expert) {
     SetValue(U1ValueLabel, clear ? QString() : QString::number(u1));
     SetValue(U2ValueLabel, clear ? QString() : QString::number(u2));

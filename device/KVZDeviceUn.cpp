@@ -97,7 +97,24 @@ bool TKVZDevice::Connect(const TStringList& portNames, TProgressBar* progress,
   return Connected.load();
 }
 
+bool TKVZDevice::ConnectPort(const std::string& portName, TStageTarget* stageTarget) {
+  if (Connected.load() && !ClosePort()) return false;
+  Connected.store(false);
+  accessDenied_ = false;
+  const std::string defaultPort = PortParams.PortName;
+  ShowStage("Подключение к порту " + portName + "...", stageTarget);
+  if (!TryPort(portName, nullptr)) {
+    PortParams.PortName = defaultPort;
+    return false;
+  }
+  Connected.store(true);
+  SaveSettings();
+  Resume();
+  return true;
+}
+
 void TKVZDevice::StartListening() {
+  PortLost.store(false);
   Listening.store(true);
 }
 
@@ -119,7 +136,7 @@ void TKVZDevice::SetIdle() {
 
 void TKVZDevice::Execute() {
   while (!Terminated()) {
-    if (!Listening.load()) {
+    if (!Listening.load() || PortLost.load()) {
       SetIdle();
       std::this_thread::sleep_for(kLoopPause);
       continue;
@@ -130,6 +147,13 @@ void TKVZDevice::Execute() {
     if (!Listening.load()) continue;
     const bool emptied = PollInput();
     if (ExtractFrame()) DispatchFrame();
+    if (PortHandle && PortHandle->Lost()) {
+      // Asking a dead port again would only fail again, every pass; the GUI thread closes it.
+      PortLost.store(true);
+      SetIdle();
+      RaiseEvent(OnLost);
+      continue;
+    }
     // Waiting on the port rather than sleeping puts a frame on screen as soon as it is complete.
     // Bytes left queued make the port readable at once, so then the pass sleeps out its time.
     if (emptied && PortHandle)

@@ -15,7 +15,9 @@
 //
 // Handover: the GUI thread owns the port and the buffers while Idle is set; the loop owns them
 // from StartListening until StopListening has returned true. Events raised by the loop run on the
-// GUI thread while the loop waits, so handlers read consistent values.
+// GUI thread while the loop waits, so handlers read consistent values. When the port itself fails
+// while listening, the loop sets PortLost, lets go of the port (Idle) and raises OnLost; it reads
+// nothing more until the next StartListening.
 class TKVZDevice : public TDeviceObject {
  public:
   using TEvent = std::function<void(TKVZDevice&)>;
@@ -26,6 +28,8 @@ class TKVZDevice : public TDeviceObject {
   void SaveSettings();
   bool TryPort(const std::string& portName, TProgressBar* progress);
   bool Connect(const TStringList& portNames, TProgressBar* progress, TStageTarget* stageTarget);
+  // Connect on the one port named, without a progress bar: for a port that has just appeared.
+  bool ConnectPort(const std::string& portName, TStageTarget* stageTarget);
   void StartListening();
   bool StopListening();
   // Whether the last Connect met a port it was not allowed to open.
@@ -48,9 +52,12 @@ class TKVZDevice : public TDeviceObject {
 
   std::atomic<bool> Listening{false};
   std::atomic<bool> Idle{true};
+  // Written by the loop while it owns the port, cleared by StartListening while it does not.
+  std::atomic<bool> PortLost{false};
   TByteBuffer Frame{};
   TEvent OnMode;
   TEvent OnWorkResult;
+  TEvent OnLost;
   std::atomic<char> Mode{0};
   std::atomic<char> ResultCode{0};
   std::atomic<std::int16_t> U1{0};

@@ -15,5 +15,10 @@ std::string DefaultPortSource();
 // when source cannot be read at all.
 bool ReadSystemPortNames(TStringList& names, const std::string& source = DefaultPortSource());
 
+// What the named port stands for now, so that a port that went and came back tells itself from one
+// that stayed: empty when there is no such port. Nothing is opened; cheap enough to ask every
+// second.
+std::string PortIdentity(const std::string& portName);
+
 // Alphabetical without regard to letter case (COM1, COM10, COM2); duplicates stay.
 void SortPortNames(TStringList& names);

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -36,4 +38,24 @@ bool ReadSystemPortNames(TStringList& names, const std::string& source) {
   SortPortNames(found);
   names = std::move(found);
   return true;
+}
+
+std::string PortIdentity(const std::string& portName) {
+  if (portName.empty()) return "";
+  const std::string path = portName.front() == '/' ? portName : "/dev/" + portName;
+  // A device node made anew, or a link to it made anew (a USB adapter plugged in again, its
+  // /dev/serial/by-id link), has a new inode or a new change time even under the same name.
+  struct stat node {};
+  struct stat name {};
+  if (stat(path.c_str(), &node) != 0 || !S_ISCHR(node.st_mode) || lstat(path.c_str(), &name) != 0)
+    return "";
+  std::string identity;
+  for (const struct stat* s : {&node, &name}) {
+    for (const auto n :
+         {static_cast<unsigned long long>(s->st_rdev), static_cast<unsigned long long>(s->st_ino),
+          static_cast<unsigned long long>(s->st_ctim.tv_sec),
+          static_cast<unsigned long long>(s->st_ctim.tv_nsec)})
+      identity += std::to_string(n) + ":";
+  }
+  return identity;
 }

@@ -78,3 +78,13 @@ bool ReadSystemPortNames(TStringList& names, const std::string& source) {
   names = std::move(found);
   return true;
 }
+
+std::string PortIdentity(const std::string& portName) {
+  // A COM name is a link in the device namespace while its device is there; a name given as a
+  // path has none.
+  if (portName.empty() || portName.find_first_of("\\/") != std::string::npos) return "";
+  std::vector<wchar_t> target(1024);
+  const DWORD n = QueryDosDeviceW(Utf8ToWide(portName).c_str(), target.data(),
+                                  static_cast<DWORD>(target.size()));
+  return n == 0 ? "" : WideToUtf8(std::wstring(target.data()));
+}

@@ -23,6 +23,10 @@ class TSerialLine {
   // Bytes waiting in the input queue. False when the port reports an error (a line error since
   // the last call, a vanished device); the error state is cleared by asking.
   virtual bool InputCount(std::uint32_t& count) = 0;
+  // True once the port itself has failed: the device hung up or was removed, and nothing will
+  // pass until the port is opened anew. A line error (framing, parity, overrun) is no such
+  // failure. Found by the calls above and below as they fail.
+  virtual bool Lost() const = 0;
   // Reads at most size bytes without blocking; returns the number read, or -1 on failure.
   virtual long Read(std::uint8_t* data, std::size_t size) = 0;
   // True only when every byte was written.

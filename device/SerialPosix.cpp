@@ -90,6 +90,12 @@ bool LineErrorCount(int fd, std::uint64_t& total) {
   return true;
 }
 
+// What a call on a port whose device is gone fails with: a hung-up terminal answers EIO, a
+// removed one ENXIO or ENODEV.
+bool PortGone(int error) {
+  return error == EIO || error == ENXIO || error == ENODEV || error == EBADF;
+}
+
 class TPosixLine final : public TSerialLine {
  public:
   // What the driver counted before belongs to whoever used the port earlier.
@@ -178,10 +184,17 @@ class TPosixLine final : public TSerialLine {
 
   bool InputCount(std::uint32_t& count) override {
     int queued = 0;
-    if (ioctl(fd_, FIONREAD, &queued) != 0) return false;
+    if (ioctl(fd_, FIONREAD, &queued) != 0) {
+      lost_ = lost_ || PortGone(errno);
+      return false;
+    }
     // A vanished device (the other end of a pty closed, a USB adapter pulled) shows as a hang-up.
     pollfd p{fd_, POLLIN, 0};
-    if (poll(&p, 1, 0) < 0 || (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return false;
+    if (poll(&p, 1, 0) < 0) return false;
+    if ((p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+      lost_ = true;
+      return false;
+    }
     // Errors counted since the last call are the line's error flag, reported once, as asking
     // clears it on other systems.
     std::uint64_t errors = 0;
@@ -193,12 +206,16 @@ class TPosixLine final : public TSerialLine {
     return true;
   }
 
+  bool Lost() const override { return lost_; }
+
   long Read(std::uint8_t* data, std::size_t size) override {
     for (;;) {
       const ssize_t n = ::read(fd_, data, size);
       if (n >= 0) return static_cast<long>(n);
       if (errno == EINTR) continue;
-      return errno == EAGAIN || errno == EWOULDBLOCK ? 0 : -1;
+      if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
+      lost_ = lost_ || PortGone(errno);
+      return -1;
     }
   }
 
@@ -207,6 +224,7 @@ class TPosixLine final : public TSerialLine {
     while (done < size) {
       const ssize_t n = ::write(fd_, data + done, size - done);
       if (n < 0 && errno == EINTR) continue;
+      if (n < 0) lost_ = lost_ || PortGone(errno);
       if (n <= 0) return false;
       done += static_cast<std::size_t>(n);
     }
@@ -227,6 +245,7 @@ class TPosixLine final : public TSerialLine {
   int fd_;
   const termios found_;
   std::uint64_t errors_ = 0;
+  bool lost_ = false;
 };
 
 }  // namespace

@@ -11,6 +11,24 @@
 
 namespace {
 
+// How the status request fails on a port whose device is gone: a removed USB adapter's handle
+// answers access denied, bad command or aborted; Wine passes on the hung-up terminal as not
+// ready. The status request does not fail for a line error, which it reports and clears.
+bool PortGone(DWORD error) {
+  switch (error) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_BAD_COMMAND:
+    case ERROR_OPERATION_ABORTED:
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_NOT_READY:
+    case ERROR_GEN_FAILURE:
+    case ERROR_INVALID_HANDLE:
+      return true;
+    default:
+      return false;
+  }
+}
+
 class TWin32Line final : public TSerialLine {
  public:
   explicit TWin32Line(HANDLE handle) : handle_(handle) {}
@@ -62,10 +80,16 @@ class TWin32Line final : public TSerialLine {
     DWORD errors = 0;
     COMSTAT status{};
     // A vanished device shows here as a failed call: reads keep succeeding with nothing.
-    if (!ClearCommError(handle_, &errors, &status) || errors != 0) return false;
+    if (!ClearCommError(handle_, &errors, &status)) {
+      lost_ = lost_ || PortGone(GetLastError());
+      return false;
+    }
+    if (errors != 0) return false;
     count = status.cbInQue;
     return true;
   }
+
+  bool Lost() const override { return lost_; }
 
   long Read(std::uint8_t* data, std::size_t size) override {
     DWORD done = 0;
@@ -88,6 +112,7 @@ class TWin32Line final : public TSerialLine {
       DWORD errors = 0;
       COMSTAT status{};
       const bool answered = ClearCommError(handle_, &errors, &status) != FALSE;
+      const DWORD failure = answered ? ERROR_SUCCESS : GetLastError();
       // Looking clears the line's error flags: an error seen here ends the wait and is kept for
       // the next InputCount, or a request would take a garbled reply for a good one.
       if (answered && errors != 0) {
@@ -102,6 +127,7 @@ class TWin32Line final : public TSerialLine {
         continue;
       }
       // A failing port would answer every check at once: sleep the time out instead.
+      lost_ = lost_ || PortGone(failure);
       const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
       Sleep(static_cast<DWORD>(left.count()));
       return;
@@ -118,6 +144,7 @@ class TWin32Line final : public TSerialLine {
   // The settings the port had before the first Configure.
   std::optional<TSettings> found_;
   bool errorSeen_ = false;
+  bool lost_ = false;
 };
 
 }  // namespace

@@ -20,6 +20,8 @@ class TSetupForm : public QDialog, public Ui::TSetupForm {
   bool Execute(TMyComPortParams& params);
   void FillPortNames();
   TStringList GetPortNames();
+  // Where the system's port list is read.
+  const std::string& PortSource() const { return portSource_; }
 
   void OkButtonClick();
   void CloseButtonClick();

@@ -45,6 +45,7 @@ class ConnectTest : public testing::Test, protected SimPortMap {
     device->OnWorkResult = [this](TKVZDevice& d) {
       events.push_back({'W', d.Mode.load(), d.ResultCode.load(), d.U1.load(), d.U2.load()});
     };
+    device->OnLost = [this](TKVZDevice&) { ++losses; };
     return *device;
   }
 
@@ -68,6 +69,7 @@ class ConnectTest : public testing::Test, protected SimPortMap {
   WorkDirScope workDir{dir.Path()};
   FakeClock clock;
   std::vector<Event> events;
+  int losses = 0;
   std::unique_ptr<TKVZDevice> device;
 };
 
@@ -218,8 +220,10 @@ TEST_F(ConnectTest, UnpluggedDetectorIsFoundAgainAfterReplug) {
   SimProcess sim;
   Listen(sim);
   sim.Unplug();
-  // The loop rides out the vanished port; give it a few passes.
+  // The loop tells of the vanished port once and lets go of it; give it a few passes.
   gui.PumpUntil([] { return false; }, 200ms);
+  EXPECT_EQ(losses, 1);
+  EXPECT_TRUE(device->PortLost.load() && device->Idle.load());
   EXPECT_TRUE(events.empty());
   sim.Replug();
   ASSERT_TRUE(device->StopListening());
@@ -227,6 +231,7 @@ TEST_F(ConnectTest, UnpluggedDetectorIsFoundAgainAfterReplug) {
   ASSERT_TRUE(device->RequestReady());
   events.clear();
   device->StartListening();
+  EXPECT_FALSE(device->PortLost.load());
   sim.Command("mode y");
   ASSERT_TRUE(WaitForEvents(1));
   EXPECT_EQ(events[0], (Event{'M', 'y', 0, 0, 0}));

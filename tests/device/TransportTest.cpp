@@ -245,9 +245,13 @@ TEST_F(TransportTest, WaitForInputReportsWhatIsQueued) {
 TEST_F(TransportTest, HangUpIsAnErrorNotAnEmptyQueue) {
   LineDevice device;
   OpenPty(device);
-  pty.Hangup();
   std::uint32_t count = 99;
+  ASSERT_TRUE(device.GetInputCount(count));
+  EXPECT_FALSE(device.PortHandle->Lost());
+  pty.Hangup();
   EXPECT_FALSE(device.GetInputCount(count));
+  // Not a line error: the port itself failed and will not work again.
+  EXPECT_TRUE(device.PortHandle->Lost());
   std::uint32_t target = 16;
   EXPECT_FALSE(device.WaitForInput(target, 1000, 0xFFFFFFFF));
   EXPECT_EQ(target, 16u);

@@ -147,6 +147,7 @@ TEST_F(Win32LineTest, AVanishedDeviceIsAnErrorAndWaitingOnItDoesNotSpin) {
   while (d.GetInputCount(count) && std::chrono::steady_clock::now() < unplugged)
     std::this_thread::sleep_for(10ms);
   EXPECT_FALSE(d.GetInputCount(count));
+  EXPECT_TRUE(d.PortHandle->Lost());
   const auto start = std::chrono::steady_clock::now();
   d.PortHandle->WaitForInput(200ms);
   EXPECT_GE(std::chrono::steady_clock::now() - start, 200ms);

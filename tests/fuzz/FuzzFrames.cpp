@@ -38,6 +38,7 @@ class StreamLine : public TSerialLine {
     return static_cast<long>(n);
   }
   bool Write(const std::uint8_t*, std::size_t) override { return true; }
+  bool Lost() const override { return false; }
   void WaitForInput(std::chrono::milliseconds) override {}
   bool Done() const { return pos_ >= size_; }
 

@@ -33,6 +33,8 @@ class GuiHarness : public TQtGuiLink, public SimPortMap {
   ~GuiHarness() override;
 
   void Bind(const std::string& portName, SimProcess& sim) { ports[portName] = &sim; }
+  // A port the system lists from now on.
+  void AddSystemPort(const std::string& name) { systemPorts_.Add(name); }
   // Creates the windows; the start timer runs from here. Returns the main window.
   TMainForm& Start();
   // Creates the windows without the connect that the start timer would run.

@@ -13,6 +13,7 @@ struct LineScript {
   std::string queued;               // bytes waiting in the input queue
   bool errorFlag = false;           // InputCount reports a line error
   bool errorInWait = false;         // the line's own wait meets a line error
+  bool lost = false;                // the port itself has failed
   std::size_t readLimit = 1000000;  // at most this many bytes over all reads
   bool closeFails = false;
   bool configureFails = false;
@@ -30,6 +31,7 @@ class ScriptedLine : public TSerialLine {
     count = static_cast<std::uint32_t>(s_.queued.size());
     return true;
   }
+  bool Lost() const override { return s_.lost; }
   long Read(std::uint8_t* data, std::size_t size) override {
     ++s_.reads;
     const std::size_t n = std::min({size, s_.readLimit, s_.queued.size()});

@@ -45,6 +45,8 @@ class SimProcess {
 // every attempt to open one is recorded.
 struct SimPortMap {
   std::map<std::string, SimProcess*> ports;
+  // Names bound to a path of the test's own, such as a pseudo-terminal it reads.
+  std::map<std::string, std::string> paths;
   // Names that exist but that this user may not open.
   std::set<std::string> refused;
   // Runs at every attempt to open a port, before the attempt; it may throw.
@@ -59,6 +61,8 @@ struct SimPortMap {
         *error = TOpenError::AccessDenied;
         return nullptr;
       }
+      if (const auto path = paths.find(name); path != paths.end())
+        return OpenSerialLine(path->second, error);
       const auto it = ports.find(name);
       return it == ports.end() ? nullptr : OpenSerialLine(it->second->PortPath(), error);
     };
