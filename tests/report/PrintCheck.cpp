@@ -42,12 +42,11 @@ int Compare(const QString& reference, const QString& printed) {
   int faults = 0;
   for (const char* text : {"Протокол", "Место", "Изделие:", "Материал", "Сдатчик",
                            "Документ:", "Серия", "ЗАКЛЮЧЕНИЕ:", "Измерения"}) {
-    const QString word = QString::fromUtf8(text);
-    const QRectF want = expected.count(word) ? expected.at(word) : QRectF(-1, -1, 0, 0);
-    const QRectF box = got.count(word) ? got.at(word) : QRectF();
-    if (qAbs(box.left() - want.left()) > 0.2 || qAbs(box.bottom() - want.bottom()) > 0.2) {
-      std::printf("%s: at %.2f, %.2f mm, not %.2f, %.2f\n", text, box.left(), box.bottom(),
-                  want.left(), want.bottom());
+    const auto want = expected.find(text), box = got.find(text);
+    if (want == expected.end() || box == got.end() ||
+        qAbs(box->second.left() - want->second.left()) > 0.2 ||
+        qAbs(box->second.bottom() - want->second.bottom()) > 0.2) {
+      std::printf("%s: not where the page puts it\n", text);
       ++faults;
     }
   }

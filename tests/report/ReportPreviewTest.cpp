@@ -11,7 +11,6 @@
 #include "report/ReportFile.h"
 #include "report/ReportPreview.h"
 #include "report/SaveName.h"
-#include "tests/report/PdfWords.h"
 #include "tests/support/QtSupport.h"
 #include "tests/support/TempDir.h"
 #include "ui/MsgBox.h"
@@ -51,8 +50,6 @@ class ReportPreviewTest : public QObject {
   void failuresAreShownAndThePreviewStaysOpen_data();
   void failuresAreShownAndThePreviewStaysOpen();
   void printsToAPdfPrinter();
-  void printsOnThePagesPaperWhateverTheDialogLeft_data();
-  void printsOnThePagesPaperWhateverTheDialogLeft();
 
  private:
   TempDir dir_;
@@ -241,29 +238,6 @@ void ReportPreviewTest::printsToAPdfPrinter() {
   QVERIFY(Start(file).startsWith("%PDF-"));
   QCOMPARE(preview.Printer().docName(), page_.title);
   QCOMPARE(boxes_.size(), std::size_t(0));
-}
-
-void ReportPreviewTest::printsOnThePagesPaperWhateverTheDialogLeft_data() {
-  QTest::addColumn<QPageLayout>("chosen");
-  const QMarginsF margins(12, 17, 14, 11);
-  QTest::newRow("Letter") << QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Portrait,
-                                         margins);
-  QTest::newRow("A4 across") << QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
-                                            margins);
-}
-
-void ReportPreviewTest::printsOnThePagesPaperWhateverTheDialogLeft() {
-  QFETCH(QPageLayout, chosen);
-  TReportPreview preview(page_, nullptr, MsgBox::ShowError);
-  const QString file = QString::fromStdString(dir_.File("printed.pdf"));
-  preview.Printer().setOutputFormat(QPrinter::PdfFormat);
-  preview.Printer().setOutputFileName(file);
-  QVERIFY(preview.Printer().setPageLayout(chosen));
-  QVERIFY(preview.PrintTo(preview.Printer()));
-  // A4 portrait, the client's name where the page puts it from the paper's corner.
-  QVERIFY(PdfBoxes(file).contains(R"(<page width="595.000000" height="842.000000">)"));
-  const QRectF client = PdfWords(file).at("Иванова");
-  QVERIFY(qAbs(client.left() - 50) < 0.5 && qAbs(client.top() - 50) < 0.5);
 }
 
 QTEST_MAIN(ReportPreviewTest)
