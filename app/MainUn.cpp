@@ -145,8 +145,10 @@ void TMainForm::ConnectButtonClick() {
 bool TMainForm::SearchAllPorts() {
   const TStringList names = setupForm_->GetPortNames();
   // What is there now is what the search tries; only what comes later is worth a quiet try.
+  // The stored port counts as opening: the watch then tries it again only once it has been seen
+  // gone, or made anew.
   const std::string stored = device_->PortParams.PortName;
-  portWatch_.Remember(names, stored, PortIdentity(stored));
+  portWatch_.Remember(names, {stored, PortIdentity(stored), true});
   return device_->Connect(names, progress_.get(), stage_.get());
 }
 
@@ -204,7 +206,8 @@ void TMainForm::WatchTimerTimer() {
   TStringList listed;
   ReadSystemPortNames(listed, setupForm_->PortSource());
   const std::string stored = device_->PortParams.PortName;
-  for (const std::string& port : portWatch_.Poll(listed, stored, PortIdentity(stored))) {
+  for (const std::string& port :
+       portWatch_.Poll(listed, {stored, PortIdentity(stored), device_->CanOpen(stored)})) {
     // No box: nobody asked for this connect. The status line says how it went.
     ConnectSteps([this, &port] { return device_->ConnectPort(port, stage_.get()); });
     if (!watching_) break;
@@ -220,7 +223,7 @@ void TMainForm::LinkLost() {
   TStringList listed;
   ReadSystemPortNames(listed, setupForm_->PortSource());
   const std::string stored = device_->PortParams.PortName;
-  portWatch_.Remember(listed, stored, PortIdentity(stored));
+  portWatch_.Remember(listed, {stored, PortIdentity(stored), device_->CanOpen(stored)});
   watching_ = true;
   ReadyShape->SetColor(kFailed);
   if (resultShown_) MarkResultStale(true);

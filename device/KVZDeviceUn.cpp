@@ -113,6 +113,12 @@ bool TKVZDevice::ConnectPort(const std::string& portName, TStageTarget* stageTar
   return true;
 }
 
+bool TKVZDevice::CanOpen(const std::string& portName) const {
+  TOpenError error = TOpenError::None;
+  TPortHandle line = Env.Open(portName, &error);
+  return line != nullptr && CloseComPort(line);
+}
+
 void TKVZDevice::StartListening() {
   PortLost.store(false);
   Listening.store(true);

@@ -30,6 +30,9 @@ class TKVZDevice : public TDeviceObject {
   bool Connect(const TStringList& portNames, TProgressBar* progress, TStageTarget* stageTarget);
   // Connect on the one port named, without a progress bar: for a port that has just appeared.
   bool ConnectPort(const std::string& portName, TStageTarget* stageTarget);
+  // Whether the port opens now: one attempt, closed again at once, nothing sent. Only while no
+  // detector is connected.
+  bool CanOpen(const std::string& portName) const;
   void StartListening();
   bool StopListening();
   // Whether the last Connect met a port it was not allowed to open.

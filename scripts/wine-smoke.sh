@@ -11,6 +11,8 @@
 #     user's %LOCALAPPDATA%\kvz03, not in Program Files;
 #   - the window is the 96-dpi layout scaled by 1.25, the lamp is green, and a result frame puts
 #     its verdict on the measurement panel, which was blank before;
+#   - the detector unplugged (its port leaving the registry list, as Windows does) turns the lamp
+#     red, and plugged in again green without a click;
 #   - a second install lands over the first, and one into another folder is followed there by
 #     the next;
 #   - a silent uninstall removes the program, its shortcuts and its entry, and keeps the
@@ -196,10 +198,37 @@ import -display "$DISPLAY" -window root "$shot"
 written=$(ink "$shot" "$verdict_area")
 echo "verdict area: $blank pixels of ink before the result frame, $written after"
 [ "$blank" -lt 20 ] && [ "$written" -gt 300 ] || fail "no verdict appeared on the measurement panel"
-green=$(convert "$shot" -fill black +opaque '#00FF00' -fill white -opaque '#00FF00' \
-  -format '%[fx:round(mean*w*h)]' info:)
+# pixels SHOT COLOUR: how many pixels of the screenshot have that colour.
+pixels() {
+  convert "$1" -fill black +opaque "$2" -fill white -opaque "$2" -format '%[fx:round(mean*w*h)]' info:
+}
+green=$(pixels "$shot" '#00FF00')
 echo "screenshot $shot: $green pixels of the lamp's green"
 [ "$green" -ge 50 ] || fail "no green lamp on the screen"
+
+step "the detector unplugged and plugged in again"
+# lamp COLOUR: the lamp on the screen now has that colour.
+lamp() {
+  import -display "$DISPLAY" -window root "$work/lamp.png"
+  [ "$(pixels "$work/lamp.png" "$1")" -ge 50 ]
+}
+# As Windows does with a USB adapter, the port leaves the system's list with the device.
+start=$(date +%s%N)
+echo unplug >&"$sim_fd"
+wine reg delete "$ports" /v '\Device\KvzSim0' /f >/dev/null 2>&1
+if wait_for 20 lamp '#FF0000'; then
+  echo "red lamp $((($(date +%s%N) - start) / 1000000)) ms after the detector went"
+else
+  fail "the lamp did not turn red when the detector went"
+fi
+echo replug >&"$sim_fd"
+wine reg add "$ports" /v '\Device\KvzSim0' /t REG_SZ /d COM5 /f >/dev/null 2>&1
+start=$(date +%s%N)
+if wait_for 30 lamp '#00FF00'; then
+  echo "green lamp $((($(date +%s%N) - start) / 1000000)) ms after the detector came back"
+else
+  fail "the program did not connect by itself when the detector came back"
+fi
 
 close_program
 

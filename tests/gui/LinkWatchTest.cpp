@@ -65,6 +65,7 @@ void LinkWatchTest::lostDetectorIsShownAndFoundAgainWithoutAClick() {
   QVERIFY(form.PrintButton->isEnabled());
 
   QTest::qWait(2500);
+  gui.ports.erase(link);
   sim = std::make_unique<SimProcess>();
   gui.Bind("ttyUSB7", *sim);
   gui.AddSystemPort("ttyUSB7");
