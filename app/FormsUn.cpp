@@ -13,5 +13,6 @@ TKVZForms::TKVZForms(const TLinkEnv& env, const std::function<bool()>& setWorkDi
           [this](const TProtocolRecord& record) { PrintForm.PreviewRecord(record); },
           [](char mode) { return ModeDisplay(mode).text.toStdString(); }),
       AboutForm(&MainForm, MainForm.Device()) {
+  PrintForm.StartRegisterCheck();
   MainForm.SetForms(&SetupForm, &PrintProtocolForm, &AboutForm, &EmulateForm, &RegisterForm);
 }

@@ -27,6 +27,16 @@ bool MayReplaceFile(const std::string& fileName);
 // stays a link; the old file's permissions are kept; a file that may not be written is refused.
 // False on failure, with the old file as it was and no temporary file left behind.
 bool WriteFileAtomically(const std::string& fileName, std::string_view bytes);
+// How CreateNewFile ended.
+enum class TNewFile { kCreated, kNameTaken, kDiskFull, kFailed };
+// Writes bytes as a new file that replaces nothing: whole and flushed under a fresh temporary name
+// beside it, then given fileName only if nothing at all stands under that name, a link (one to
+// nowhere included) or another program's file made meanwhile; the folder is flushed as well. No
+// link is followed. kDiskFull when the system reported a full disk; on failure nothing is left
+// behind, unless the folder alone could not be flushed (kFailed with the file in place).
+TNewFile CreateNewFile(const std::string& fileName, std::string_view bytes);
+// Whether a system error code (errno; GetLastError on Windows) means the disk is full.
+bool IsDiskFullError(int systemError);
 // Windows-1251 <-> UTF-8 through the system's codec. Characters the other side lacks become '?'.
 std::string Cp1251ToUtf8(std::string_view text);
 std::string Utf8ToCp1251(std::string_view text);

@@ -190,6 +190,43 @@ bool WriteFileAtomically(const std::string& fileName, std::string_view bytes) {
   return SyncFolder(FolderOf(target));
 }
 
+TNewFile CreateNewFile(const std::string& fileName, std::string_view bytes) {
+  const auto failure = [](int error) {
+    if (error == EEXIST) return TNewFile::kNameTaken;
+    return IsDiskFullError(error) ? TNewFile::kDiskFull : TNewFile::kFailed;
+  };
+  std::string temporary;
+  const int fd = CreateTemporary(fileName, 0666, temporary);
+  if (fd < 0) return failure(errno);
+  const bool written = WriteAll(fd, bytes) && fsync(fd) == 0;
+  const int writeError = errno;
+  if (close(fd) != 0 || !written) {
+    const int error = written ? errno : writeError;
+    unlink(temporary.c_str());
+    return failure(error);
+  }
+  // A hard link is made only where the name is free, and never follows what stands there. File
+  // systems without hard links (FAT on a USB stick) take a rename that refuses to replace.
+  if (link(temporary.c_str(), fileName.c_str()) == 0) {
+    unlink(temporary.c_str());
+  } else if (errno == EPERM || errno == EOPNOTSUPP || errno == ENOSYS) {
+    if (renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, fileName.c_str(), RENAME_NOREPLACE) != 0) {
+      const int error = errno;
+      unlink(temporary.c_str());
+      return failure(error);
+    }
+  } else {
+    const int error = errno;
+    unlink(temporary.c_str());
+    return failure(error);
+  }
+  return SyncFolder(FolderOf(fileName)) ? TNewFile::kCreated : TNewFile::kFailed;
+}
+
+bool IsDiskFullError(int systemError) {
+  return systemError == ENOSPC || systemError == EDQUOT;
+}
+
 std::string Cp1251ToUtf8(std::string_view text) {
   return Convert(text, "UTF-8", "CP1251", false);
 }

@@ -218,6 +218,37 @@ bool WriteFileAtomically(const std::string& fileName, std::string_view bytes) {
   return ok;
 }
 
+TNewFile CreateNewFile(const std::string& fileName, std::string_view bytes) {
+  const auto failure = [](DWORD error) {
+    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) return TNewFile::kNameTaken;
+    return IsDiskFullError(static_cast<int>(error)) ? TNewFile::kDiskFull : TNewFile::kFailed;
+  };
+  const std::wstring name = Utf8ToWide(fileName);
+  if (name.empty()) return TNewFile::kFailed;
+  std::wstring temporary;
+  const HANDLE file = CreateTemporary(name, temporary);
+  if (file == INVALID_HANDLE_VALUE) return failure(GetLastError());
+  bool ok = WriteAll(file, bytes) && FlushFileBuffers(file);
+  DWORD error = GetLastError();
+  if (!CloseHandle(file) && ok) {
+    ok = false;
+    error = GetLastError();
+  }
+  // Without MOVEFILE_REPLACE_EXISTING the move fails on any name already there, a link included,
+  // and write-through returns only once the new name is on the disk.
+  if (ok) {
+    ok = MoveFileExW(temporary.c_str(), name.c_str(), MOVEFILE_WRITE_THROUGH);
+    error = GetLastError();
+  }
+  if (ok) return TNewFile::kCreated;
+  DeleteFileW(temporary.c_str());
+  return failure(error);
+}
+
+bool IsDiskFullError(int systemError) {
+  return systemError == ERROR_DISK_FULL || systemError == ERROR_HANDLE_DISK_FULL;
+}
+
 std::string Cp1251ToUtf8(std::string_view text) {
   // Every byte has a meaning in the system's table; a byte the code page leaves undefined comes
   // out as the table's default character.

@@ -7,6 +7,7 @@
 #include "device/GuiLink.h"
 #include "device/ResultNames.h"
 #include "report/ReportPreview.h"
+#include "report/ReportRenderer.h"
 #include "ui/MsgBox.h"
 
 namespace {
@@ -57,6 +58,10 @@ double DayCount(const QDateTime& t) {
          t.time().msecsSinceStartOfDay() / 86400000.0;
 }
 
+QString Verdict(bool matches) {
+  return matches ? "   соответствует" : "   не соответствует";
+}
+
 // The system's short date; the C locale's is English ("8 Dec 2026") and a locale may have none,
 // and a Russian protocol then takes the Russian one.
 QString ShortDate(const QDate& date) {
@@ -69,9 +74,7 @@ QString ShortDate(const QDate& date) {
 }  // namespace
 
 TPrintForm::TPrintForm(TClock clock, TPreview preview, TFileName registerFile)
-    : clock_(std::move(clock)),
-      preview_(std::move(preview)),
-      registerFile_(std::move(registerFile)) {
+    : clock_(std::move(clock)), preview_(std::move(preview)), archive_(std::move(registerFile)) {
   setWindowTitle("Протокол");
   if (!preview_) {
     preview_ = [this](TReportPage& page) {
@@ -105,23 +108,10 @@ bool TPrintForm::Matches(int resultIndex, int materialIndex) {
 
 void TPrintForm::FillAndPreview(const TMeasurement& measurement, const TProtocolEntry& entry) {
   const QDateTime now = clock_();
-  // Two protocols within the same 86.4 seconds would otherwise share a number, and so would two
-  // runs' protocols after the clock was set back: the register's last number is the floor.
-  std::int64_t number = std::max(ProtocolNumber(now), lastNumber_ + 1);
-  const std::string registerFile = registerFile_();
-  try {
-    if (const auto last = TProtocolRegister(registerFile).LastNumber())
-      number = std::max(number, *last + 1);
-  } catch (const TRegisterError&) {
-    // Keeping the protocol below meets the same register and reports it.
-  }
-  lastNumber_ = number;
   const bool matches = Matches(measurement.resultIndex, entry.materialIndex);
   const QString date = ShortDate(now.date());
-  FillPage(number, date, entry, matches);
 
   TProtocolRecord record;
-  record.number = number;
   record.madeAt = now.toString("yyyy-MM-ddTHH:mm:ss").toStdString();
   record.place = entry.place.toStdString();
   record.operatorName = entry.operatorName.toStdString();
@@ -137,10 +127,13 @@ void TPrintForm::FillAndPreview(const TMeasurement& measurement, const TProtocol
   record.u2 = measurement.u2;
   record.mode = measurement.mode;
   record.matches = matches;
-  record.verdict = Protocol.Field("ResInd").text.trimmed().toStdString();
-  record.pdfFile = ProtocolPdfName(number);
+  record.verdict = Verdict(matches).trimmed().toStdString();
   record.protocolDate = date.toStdString();
-  const std::string failures = KeepProtocol(registerFile, record, Protocol);
+  // The page is filled for every number the archive tries, so the one it keeps is the one shown.
+  const std::string failures = archive_.Keep(record, ProtocolNumber(now), [&](std::int64_t number) {
+    FillPage(number, date, entry, matches);
+    return PdfBytes(Protocol);
+  });
   if (!failures.empty()) GuiLink().ReportError(failures);
   preview_(Protocol);
 }
@@ -172,5 +165,5 @@ void TPrintForm::FillPage(std::int64_t number, const QString& date, const TProto
   Protocol.Field("Doc").text = indent + entry.document;
   Protocol.Field("DocNo").text = indent + entry.documentNo;
   Protocol.Field("FIO").text = "/ " + entry.operatorName + " /";
-  Protocol.Field("ResInd").text = matches ? "   соответствует" : "   не соответствует";
+  Protocol.Field("ResInd").text = Verdict(matches);
 }

@@ -50,6 +50,8 @@ class TPrintForm : public QWidget {
   // Numbers and fills the page, keeps it in the register, and previews it. What cannot be kept
   // goes to the general error handler, and the page is previewed all the same.
   void FillAndPreview(const TMeasurement& measurement, const TProtocolEntry& entry);
+  // Checks the register in the background from now on; see TProtocolArchive::StartCheck.
+  void StartRegisterCheck() { archive_.StartCheck(); }
   // Previews a kept protocol's page again, as it was printed.
   void PreviewRecord(const TProtocolRecord& record);
 
@@ -67,6 +69,5 @@ class TPrintForm : public QWidget {
 
   TClock clock_;
   TPreview preview_;
-  TFileName registerFile_;
-  std::int64_t lastNumber_ = INT64_MIN;
+  TProtocolArchive archive_;
 };

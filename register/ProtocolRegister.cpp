@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <new>
@@ -62,9 +63,20 @@ constexpr const char* kOpenFailure = "Не удалось открыть жур�
 constexpr const char* kWriteFailure = "Не удалось записать протокол в журнал";
 constexpr const char* kReadFailure = "Не удалось прочитать журнал протоколов";
 
+// SQLite names a full disk only where its own writes ran out of room ("database or disk is
+// full"); a log or shared-memory file that cannot grow comes as "disk I/O error". The system's
+// own error tells.
+std::string Reason(sqlite3* db) {
+  if (!db) return sqlite3_errstr(SQLITE_NOMEM);
+  const int code = sqlite3_errcode(db);
+  if (code == SQLITE_FULL || ((code == SQLITE_IOERR || code == SQLITE_CANTOPEN) &&
+                              IsDiskFullError(sqlite3_system_errno(db))))
+    return "Недостаточно места на диске";
+  return sqlite3_errmsg(db);
+}
+
 [[noreturn]] void Fail(sqlite3* db, const std::string& fileName, const char* failure) {
-  throw TRegisterError(std::string(failure) + " \"" + fileName +
-                       "\": " + (db ? sqlite3_errmsg(db) : sqlite3_errstr(SQLITE_NOMEM)));
+  throw TRegisterError(std::string(failure) + " \"" + fileName + "\": " + Reason(db));
 }
 
 void Exec(sqlite3* db, const std::string& fileName, const std::string& sql, const char* failure) {
@@ -204,6 +216,37 @@ TProtocolRecord ReadEntry(sqlite3_stmt* statement) {
 
 }  // namespace
 
+std::string RegisterDamage(const std::string& fileName, const std::atomic<bool>& stop) {
+  sqlite3* opened = nullptr;
+  const int status = sqlite3_open_v2(fileName.c_str(), &opened, SQLITE_OPEN_READONLY, nullptr);
+  const std::unique_ptr<sqlite3, decltype(&sqlite3_close_v2)> db(opened, sqlite3_close_v2);
+  if (status != SQLITE_OK) return {};
+  sqlite3_busy_timeout(opened, kBusyTimeoutMs);
+  sqlite3_progress_handler(
+      opened, 10000,
+      [](void* flag) { return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0; },
+      const_cast<std::atomic<bool>*>(&stop));
+  // A file damaged past reading fails the check itself, and that is what is wrong with it; a
+  // file that cannot be read for other reasons (a lock, a folder without rights) is not damaged.
+  const auto failed = [&] {
+    const int code = sqlite3_errcode(opened);
+    return code == SQLITE_CORRUPT || code == SQLITE_NOTADB ? Reason(opened) : std::string();
+  };
+  // The first problem named is enough to tell the file is damaged; the rest follow from it.
+  sqlite3_stmt* raw = nullptr;
+  if (sqlite3_prepare_v2(opened, "PRAGMA quick_check(1)", -1, &raw, nullptr) != SQLITE_OK)
+    return failed();
+  const TStatement check(raw);
+  const int step = sqlite3_step(check.get());
+  if (step != SQLITE_ROW) return failed();
+  std::string found = ColumnText(check.get(), 0);
+  if (found == "ok") return {};
+  // SQLite heads the problem with the database's name; the problem alone is kept.
+  const std::size_t heading = found.find("***\n");
+  if (heading != std::string::npos) found.erase(0, heading + 4);
+  return found;
+}
+
 // sqlite3_close_v2 has no failure to report: it closes at once or, with statements still open,
 // as soon as the last is finalised.
 void TProtocolRegister::TCloser::operator()(sqlite3* db) const {
@@ -262,35 +305,52 @@ TProtocolRegister::TProtocolRegister(const std::string& fileName) : fileName_(fi
 
 TProtocolRegister::~TProtocolRegister() = default;
 
+void TProtocolRegister::Insert(const TProtocolRecord& entry) {
+  sqlite3* db = db_.get();
+  const TStatement insert =
+      Prepare(db, fileName_,
+              std::string("INSERT INTO protocols (") + kColumns +
+                  ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+              kWriteFailure);
+  sqlite3_stmt* s = insert.get();
+  int column = 0;
+  auto text = [&](const std::string& value) {
+    return sqlite3_bind_text(s, ++column, value.data(), static_cast<int>(value.size()),
+                             SQLITE_TRANSIENT) == SQLITE_OK;
+  };
+  auto integer = [&](std::int64_t value) {
+    return sqlite3_bind_int64(s, ++column, value) == SQLITE_OK;
+  };
+  const bool bound = integer(entry.number) && text(entry.madeAt) && text(entry.place) &&
+                     text(entry.operatorName) && text(entry.item) && text(entry.material) &&
+                     integer(entry.materialIndex) && text(entry.client) && text(entry.document) &&
+                     text(entry.documentNo) && text(CodeText(entry.resultCode)) &&
+                     text(entry.resultText) && integer(entry.u1) && integer(entry.u2) &&
+                     text(CodeText(entry.mode)) && integer(entry.matches ? 1 : 0) &&
+                     text(entry.verdict) && text(entry.pdfFile) && text(entry.protocolDate);
+  if (!bound || sqlite3_step(s) != SQLITE_DONE) Fail(db, fileName_, kWriteFailure);
+}
+
 std::int64_t TProtocolRegister::Record(const TProtocolRecord& entry) {
   sqlite3* db = db_.get();
   std::int64_t row = 0;
   InTransaction(db, fileName_, kWriteFailure, [&] {
-    const TStatement insert =
-        Prepare(db, fileName_,
-                std::string("INSERT INTO protocols (") + kColumns +
-                    ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                kWriteFailure);
-    sqlite3_stmt* s = insert.get();
-    int column = 0;
-    auto text = [&](const std::string& value) {
-      return sqlite3_bind_text(s, ++column, value.data(), static_cast<int>(value.size()),
-                               SQLITE_TRANSIENT) == SQLITE_OK;
-    };
-    auto integer = [&](std::int64_t value) {
-      return sqlite3_bind_int64(s, ++column, value) == SQLITE_OK;
-    };
-    const bool bound = integer(entry.number) && text(entry.madeAt) && text(entry.place) &&
-                       text(entry.operatorName) && text(entry.item) && text(entry.material) &&
-                       integer(entry.materialIndex) && text(entry.client) && text(entry.document) &&
-                       text(entry.documentNo) && text(CodeText(entry.resultCode)) &&
-                       text(entry.resultText) && integer(entry.u1) && integer(entry.u2) &&
-                       text(CodeText(entry.mode)) && integer(entry.matches ? 1 : 0) &&
-                       text(entry.verdict) && text(entry.pdfFile) && text(entry.protocolDate);
-    if (!bound || sqlite3_step(s) != SQLITE_DONE) Fail(db, fileName_, kWriteFailure);
+    Insert(entry);
     row = sqlite3_last_insert_rowid(db);
   });
   return row;
+}
+
+void TProtocolRegister::RecordNext(TProtocolRecord& entry, std::int64_t floor,
+                                   const std::function<bool(TProtocolRecord&)>& keepPage) {
+  sqlite3* db = db_.get();
+  InTransaction(db, fileName_, kWriteFailure, [&] {
+    const auto last =
+        QueryInteger(db, fileName_, "SELECT max(number) FROM protocols", kWriteFailure);
+    entry.number = std::max(floor, last.value_or(floor - 1) + 1);
+    while (!keepPage(entry)) ++entry.number;
+    Insert(entry);
+  });
 }
 
 std::optional<std::int64_t> TProtocolRegister::LastNumber() {

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -58,6 +60,11 @@ struct TRegisterFilter {
   std::optional<std::chrono::year_month_day> to;
 };
 
+// What SQLite's quick check finds wrong with the register file; empty when it is whole, missing,
+// or cannot be opened at all (writing to it reports that). Reads only, through its own connection,
+// so another thread may run it; it gives up, finding nothing, once stop is set.
+std::string RegisterDamage(const std::string& fileName, const std::atomic<bool>& stop);
+
 // One connection to the register file. Another program instance may hold the same file: a write
 // waits for the other's transaction instead of failing.
 class TProtocolRegister {
@@ -73,6 +80,14 @@ class TProtocolRegister {
   // row; throws TRegisterError, storing nothing, when it cannot be written (a number recorded
   // before included).
   std::int64_t Record(const TProtocolRecord& entry);
+  // Numbers and records a new protocol, all under the register's write lock, so that another
+  // instance waits and then takes the next number: entry.number becomes the first number from
+  // floor up beyond the register's last, and keepPage(entry) writes the protocol's page for it.
+  // keepPage answers false when that number's page is on the disk already (kept while the register
+  // could not be used), and the number moves on. Throws TRegisterError, recording nothing, when
+  // the register cannot be written; a page kept by then stays where it is.
+  void RecordNext(TProtocolRecord& entry, std::int64_t floor,
+                  const std::function<bool(TProtocolRecord&)>& keepPage);
   // The greatest number recorded; none in an empty register.
   std::optional<std::int64_t> LastNumber();
   // The rows the filter selects, newest first.
@@ -82,6 +97,8 @@ class TProtocolRegister {
   struct TCloser {
     void operator()(sqlite3* db) const;
   };
+
+  void Insert(const TProtocolRecord& entry);
 
   std::string fileName_;
   // The text search's working copy of each folded column, reused row after row.

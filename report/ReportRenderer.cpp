@@ -1,5 +1,6 @@
 #include "report/ReportRenderer.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QPageLayout>
 #include <QPageSize>
@@ -128,6 +129,21 @@ void ScaleToMillimetres(QPainter& painter) {
   painter.scale(device.logicalDpiX() / kMmPerInch, device.logicalDpiY() / kMmPerInch);
 }
 
+// False when the PDF could not be made.
+bool WritePdf(const TReportPage& page, QIODevice& device) {
+  QPdfWriter writer(&device);
+  writer.setResolution(kPdfResolution);
+  writer.setPageLayout(QPageLayout(QPageSize(page.paper, QPageSize::Millimeter),
+                                   QPageLayout::Portrait, QMarginsF(), QPageLayout::Millimeter));
+  writer.setTitle(page.title);
+  writer.setCreator("KVZ-03");
+  QPainter painter;
+  if (!painter.begin(&writer)) return false;
+  ScaleToMillimetres(painter);
+  RenderPage(painter, page);
+  return painter.end();
+}
+
 }  // namespace
 
 QRectF FieldRectOnPaper(const TReportPage& page, const TReportField& field) {
@@ -157,27 +173,18 @@ void RenderPage(QPainter& painter, const TReportPage& page) {
 }
 
 void RenderToPdf(const TReportPage& page, const QString& fileName) {
-  const auto failure = [&] {
-    return TReportError("Не удалось записать файл \"" +
-                        QDir::toNativeSeparators(fileName).toStdString() + "\"");
-  };
   // Through a save file: a failed or interrupted export leaves the old file as it was.
   QSaveFile file(fileName);
-  if (!file.open(QIODevice::WriteOnly)) throw failure();
-  {
-    QPdfWriter writer(&file);
-    writer.setResolution(kPdfResolution);
-    writer.setPageLayout(QPageLayout(QPageSize(page.paper, QPageSize::Millimeter),
-                                     QPageLayout::Portrait, QMarginsF(), QPageLayout::Millimeter));
-    writer.setTitle(page.title);
-    writer.setCreator("KVZ-03");
-    QPainter painter;
-    if (!painter.begin(&writer)) throw failure();
-    ScaleToMillimetres(painter);
-    RenderPage(painter, page);
-    if (!painter.end()) throw failure();
-  }
-  if (!file.commit()) throw failure();
+  if (!file.open(QIODevice::WriteOnly) || !WritePdf(page, file) || !file.commit())
+    throw TReportError("Не удалось записать файл \"" +
+                       QDir::toNativeSeparators(fileName).toStdString() + "\"");
+}
+
+QByteArray PdfBytes(const TReportPage& page) {
+  QBuffer buffer;
+  if (!buffer.open(QIODevice::WriteOnly) || !WritePdf(page, buffer))
+    throw TReportError("Не удалось создать файл PDF протокола");
+  return buffer.data();
 }
 
 void PrintPage(QPrinter& printer, const TReportPage& page, const std::function<void()>& beforeJob) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QRectF>
 #include <QString>
 #include <functional>
@@ -23,6 +24,8 @@ void RenderPage(QPainter& painter, const TReportPage& page);
 // Writes the page as a one-page A4 PDF with real, searchable text. The file is replaced in one
 // step. Throws TReportError with a Russian message when it cannot be written.
 void RenderToPdf(const TReportPage& page, const QString& fileName);
+// The same PDF as bytes, for a file that must be written by other rules. Throws TReportError.
+QByteArray PdfBytes(const TReportPage& page);
 
 // Prints the page on printer: on its own paper, portrait, in full-page mode with the page's origin
 // on the paper's corner, whatever paper the print dialog chose; the page's title as the job's
