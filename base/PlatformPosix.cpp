@@ -190,6 +190,21 @@ bool WriteFileAtomically(const std::string& fileName, std::string_view bytes) {
   return SyncFolder(FolderOf(target));
 }
 
+bool CreateNewFile(const std::string& fileName) {
+  const int fd = open(fileName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  return fd >= 0 && close(fd) == 0;
+}
+
+bool RenameToNewName(const std::string& from, const std::string& to) {
+  // A plain rename replaces what stands at the new name. A file system that cannot refuse that
+  // (EINVAL) still has links, which never replace anything.
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+    if (errno != EINVAL || link(from.c_str(), to.c_str()) != 0) return false;
+    unlink(from.c_str());
+  }
+  return SyncFolder(FolderOf(to));
+}
+
 std::string Cp1251ToUtf8(std::string_view text) {
   return Convert(text, "UTF-8", "CP1251", false);
 }

@@ -6,6 +6,7 @@
 
 #include "device/GuiLink.h"
 #include "device/ResultNames.h"
+#include "protocol/DailyBackup.h"
 #include "report/ReportPreview.h"
 #include "ui/MsgBox.h"
 
@@ -141,6 +142,7 @@ void TPrintForm::FillAndPreview(const TMeasurement& measurement, const TProtocol
   record.pdfFile = ProtocolPdfName(number);
   record.protocolDate = date.toStdString();
   const std::string failures = KeepProtocol(registerFile, record, Protocol);
+  DailyBackup().ProtocolKept(registerFile, now.date());
   if (!failures.empty()) GuiLink().ReportError(failures);
   preview_(Protocol);
 }

@@ -204,6 +204,10 @@ TProtocolRecord ReadEntry(sqlite3_stmt* statement) {
 
 }  // namespace
 
+int RegisterSchemaVersion() {
+  return kSchemaVersion;
+}
+
 // sqlite3_close_v2 has no failure to report: it closes at once or, with statements still open,
 // as soon as the last is finalised.
 void TProtocolRegister::TCloser::operator()(sqlite3* db) const {
