@@ -20,6 +20,9 @@ namespace {
 // As the register's own connections: another instance's transaction lasts milliseconds.
 constexpr int kBusyTimeoutMs = 10000;
 
+// 4 MB of pages at the usual page size.
+constexpr int kSyncPages = 1024;
+
 constexpr std::string_view kDailyPrefix = "protocols-";
 constexpr std::string_view kDailyPattern = "protocols-0000-00-00.db";
 
@@ -145,13 +148,32 @@ void TRegisterCopy::Fail(const std::string& reason) const {
 
 bool TRegisterCopy::Step(int pages) {
   if (finished_) return true;
+  // The copy's last step and its completion each flush to the disk: a step of their own each.
+  if (copied_) {
+    Complete();
+    return true;
+  }
+  const int before = done_;
   const int step = sqlite3_backup_step(backup_.get(), pages);
   total_ = sqlite3_backup_pagecount(backup_.get());
   done_ = total_ - sqlite3_backup_remaining(backup_.get());
-  if (step == SQLITE_OK || step == SQLITE_BUSY || step == SQLITE_LOCKED) return false;
+  if (step == SQLITE_OK || step == SQLITE_BUSY || step == SQLITE_LOCKED) {
+    // Flushed as it goes, so that the last step's flush has only the rest to write: one flush of
+    // the whole copy would hold a step as long as the disk takes to write hundreds of megabytes.
+    unsynced_ += done_ - before;
+    if (unsynced_ >= kSyncPages) {
+      unsynced_ = 0;
+      sqlite3_file* file = nullptr;
+      if (sqlite3_file_control(copy_.get(), "main", SQLITE_FCNTL_FILE_POINTER, &file) !=
+              SQLITE_OK ||
+          file->pMethods->xSync(file, SQLITE_SYNC_NORMAL) != SQLITE_OK)
+        Fail(Message(copy_.get()));
+    }
+    return false;
+  }
   if (step != SQLITE_DONE) Fail(sqlite3_errstr(step));
-  Complete();
-  return true;
+  copied_ = true;
+  return pages < 0 && Step(pages);
 }
 
 void TRegisterCopy::Complete() {
@@ -190,7 +212,7 @@ void RemoveOldDailyCopies(const std::string& folder, std::size_t keep) {
   // The names hold the days year first: the first in order are the oldest.
   std::sort(names.begin(), names.end());
   for (std::size_t i = 0; i + keep < names.size(); ++i) {
-    const std::string file = (FilePath(folder) / FilePath(names[i])).string();
+    const std::string file = folder + "/" + names[i];
     if (!RemoveFile(file))
       throw TRegisterError("Не удалось удалить старую резервную копию \"" + file + "\"");
   }

@@ -29,9 +29,9 @@ class TRegisterCopy {
   TRegisterCopy(const TRegisterCopy&) = delete;
   TRegisterCopy& operator=(const TRegisterCopy&) = delete;
 
-  // Copies up to pages more of the register (all for a negative number); true once the copy is
-  // done: under its name, or dropped because something took the name meanwhile (Made tells).
-  // Throws TRegisterError.
+  // Copies up to pages more of the register (all for a negative number), or, once all are
+  // copied, puts the copy under its name; true then: the copy is done, under its name or dropped
+  // because something took the name meanwhile (Made tells). Throws TRegisterError.
   bool Step(int pages);
   bool Made() const { return made_; }
   // The register's pages, and how many of them are copied; 0 and 0 before the first step.
@@ -54,7 +54,9 @@ class TRegisterCopy {
   std::unique_ptr<sqlite3, TCloser> source_;
   std::unique_ptr<sqlite3, TCloser> copy_;
   std::unique_ptr<sqlite3_backup, TBackupFinisher> backup_;
+  bool copied_ = false;
   bool finished_ = false;
+  int unsynced_ = 0;
   bool made_ = false;
   int total_ = 0;
   int done_ = 0;
