@@ -11,6 +11,7 @@
 #include "device/GuiLink.h"
 #include "protocol/BackupCommands.h"
 #include "protocol/DailyBackup.h"
+#include "ui/FileDialogs.h"
 #include "ui/Widgets.h"
 
 namespace {
@@ -182,17 +183,17 @@ bool TRegisterForm::ExportTo(const QString& fileName) {
 }
 
 void TRegisterForm::BackupButtonClick() {
-  const QString folder = QFileDialog::getExistingDirectory(
-      this, "Папка для резервной копии",
-      QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+  const QString folder =
+      ChooseFolder(this, "Папка для резервной копии",
+                   QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
   if (!folder.isEmpty())
     BackUpRegister(this, registerFile_(), folder, QDateTime::currentDateTime());
 }
 
 void TRegisterForm::RestoreButtonClick() {
-  const QString copy = QFileDialog::getOpenFileName(
-      this, "Копия журнала протоколов", QString::fromStdString(BackupFolderOf(registerFile_())),
-      "Журнал протоколов (*.db)");
+  const QString copy = ChooseFileToOpen(this, "Копия журнала протоколов",
+                                        QString::fromStdString(BackupFolderOf(registerFile_())),
+                                        "Журнал протоколов (*.db)");
   if (!copy.isEmpty() &&
       RestoreRegisterFrom(this, registerFile_(), copy, QDateTime::currentDateTime()))
     Refresh();
