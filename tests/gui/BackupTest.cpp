@@ -1,4 +1,7 @@
+#include <sys/stat.h>
+
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QtTest>
 
 #include "app/KVZApplication.h"
@@ -16,6 +19,17 @@ TProtocolRecord Protocol(std::int64_t number) {
   record.madeAt = "2026-12-01T09:05:00";
   record.pdfFile = ProtocolPdfName(number);
   return record;
+}
+
+// How many locks this process holds on the file as Linux lists them; -1 where the system does not.
+int LocksHeld(const std::string& file) {
+  QFile locks("/proc/locks");
+  struct stat st {};
+  if (!locks.open(QIODevice::ReadOnly) || stat(file.c_str(), &st) != 0) return -1;
+  const QRegularExpression mine(QString(" %1 [0-9a-f:]+:%2 ")
+                                    .arg(QCoreApplication::applicationPid())
+                                    .arg(static_cast<qulonglong>(st.st_ino)));
+  return static_cast<int>(QString(locks.readAll()).count(mine));
 }
 
 // The register window over three protocols with their pages, shown.
@@ -114,6 +128,9 @@ void BackupTest::restoreAsksThenReplacesAndKeepsTheReplaced() {
       auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
       QVERIFY(dialog);
       dialog->selectFile(folder.filePath(c.copy));
+      // Listed with the register beside the copy, by then told apart from each other.
+      auto* model = dialog->findChild<QFileSystemModel*>();
+      QTRY_VERIFY(model->rowCount(model->index(folder.path())) >= 3);
       static_cast<QDialog*>(dialog)->accept();
     });
     shown.form.RestoreButton->click();
@@ -126,6 +143,8 @@ void BackupTest::restoreAsksThenReplacesAndKeepsTheReplaced() {
   const QStringList kept = folder.entryList({"protocols-before-restore-*.db"});
   QCOMPARE(kept.size(), 1);
   QCOMPARE(ProtocolCount(folder.filePath(kept[0]).toStdString()), 4);
+  // The open window still holds the register's locks: the dialogs never read it.
+  QVERIFY(LocksHeld(RegisterFileName()) != 0);
 }
 
 int main(int argc, char** argv) {
