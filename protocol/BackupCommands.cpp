@@ -52,7 +52,7 @@ bool RunInSlices(QProgressDialog& progress, const std::function<bool()>& step,
 QString NewFolder(const QString& folder, const QString& name) {
   QDir parent(folder);
   for (int n = 1; n <= 100; ++n) {
-    const QString candidate = n == 1 ? name : QString("%1 (%2)").arg(name).arg(n);
+    const QString candidate = n == 1 ? name : QString("%1 (%2)").arg(name, QString::number(n));
     if (parent.mkdir(candidate)) return parent.filePath(candidate);
   }
   return {};
@@ -149,8 +149,7 @@ bool BackUpRegister(QWidget* owner, const std::string& registerFile, const QStri
   if (done) {
     Tell(owner, QString("Резервная копия журнала протоколов сохранена в папке \"%1\": протоколов "
                         "PDF: %2.")
-                    .arg(QDir::toNativeSeparators(made))
-                    .arg(pdfCount));
+                    .arg(QDir::toNativeSeparators(made), QString::number(pdfCount)));
     return true;
   }
   // Only the folder made above goes; a half-made copy is not mistaken for a whole one later.
@@ -163,29 +162,33 @@ bool RestoreRegisterFrom(QWidget* owner, const std::string& registerFile, const 
                          const QDateTime& now) {
   const std::string copy = QDir::toNativeSeparators(copyFile).toStdString();
   std::int64_t copyCount = 0;
-  std::int64_t registerCount = 0;
+  QString registerState = "В журнале протоколов сейчас протоколов: 0.";
   try {
     if (QFileInfo(copyFile).canonicalFilePath() ==
         QFileInfo(QString::fromStdString(registerFile)).canonicalFilePath())
       throw TRegisterError("Файл \"" + copy + "\" - сам журнал протоколов, а не его копия");
     copyCount = CheckedCopyCount(copy);
-    if (FileExists(registerFile)) registerCount = ProtocolCount(registerFile);
   } catch (const TRegisterError& e) {
     GuiLink().ReportError(e.what());
     return false;
+  }
+  // A register that cannot be read is what a restore is for: the question says so instead.
+  try {
+    if (FileExists(registerFile))
+      registerState =
+          QString("В журнале протоколов сейчас протоколов: %1.").arg(ProtocolCount(registerFile));
+  } catch (const TRegisterError& e) {
+    registerState = QString::fromStdString(e.what()) + ".";
   }
   const QString kept =
       QFileInfo(QString::fromStdString(registerFile))
           .absoluteDir()
           .filePath("protocols-before-restore-" + now.toString("yyyy-MM-dd-HHmmss") + ".db");
-  const QString question =
-      QString(
-          "В журнале протоколов сейчас протоколов: %1.\rВ копии \"%2\" протоколов: %3.\r\r"
-          "Заменить журнал копией? Нынешний журнал сохранится в файле \"%4\".")
-          .arg(registerCount)
-          .arg(QString::fromStdString(copy))
-          .arg(copyCount)
-          .arg(QDir::toNativeSeparators(kept));
+  const QString question = QString(
+                               "%1\rВ копии \"%2\" протоколов: %3.\r\rЗаменить журнал копией? "
+                               "Нынешний журнал сохранится в файле \"%4\".")
+                               .arg(registerState, QString::fromStdString(copy),
+                                    QString::number(copyCount), QDir::toNativeSeparators(kept));
   if (MsgBox::Show(owner, {question, owner->window()->windowTitle(), TMsgIcon::Warning,
                            MsgBox::TButtons::YesNo, false}) != MsgBox::TAnswer::Yes)
     return false;
@@ -197,8 +200,7 @@ bool RestoreRegisterFrom(QWidget* owner, const std::string& registerFile, const 
   }
   Tell(owner, QString("Журнал протоколов восстановлен из копии \"%1\": протоколов: %2. Прежний "
                       "журнал сохранён в файле \"%3\".")
-                  .arg(QString::fromStdString(copy))
-                  .arg(copyCount)
-                  .arg(QDir::toNativeSeparators(kept)));
+                  .arg(QString::fromStdString(copy), QString::number(copyCount),
+                       QDir::toNativeSeparators(kept)));
   return true;
 }

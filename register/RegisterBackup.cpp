@@ -254,8 +254,27 @@ void RestoreRegister(const std::string& registerFile, const std::string& copyFil
   };
   const TDb copy = Open(copyFile, SQLITE_OPEN_READONLY, reason);
   if (!copy) fail(reason);
-  const TDb live = Open(registerFile, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, reason);
-  if (!live) fail(reason);
+  // In write-ahead mode, as the register always is: the lock below then still lets the register
+  // be read and kept. A register that is no database any more is kept as it is, its log beside
+  // it, and a new one made in its place.
+  const auto open = [&] {
+    TDb live = Open(registerFile, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, reason);
+    if (!live) fail(reason);
+    const int mode =
+        sqlite3_exec(live.get(), "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+    return mode == SQLITE_NOTADB || mode == SQLITE_CORRUPT ? nullptr : std::move(live);
+  };
+  TDb live = open();
+  const bool damaged = !live;
+  if (damaged) {
+    RemoveFile(registerFile + "-shm");
+    if (!RenameToNewName(registerFile, keptFile) ||
+        (FileExists(registerFile + "-wal") &&
+         !RenameToNewName(registerFile + "-wal", keptFile + "-wal")))
+      fail("не удалось переименовать его в \"" + keptFile + "\"");
+    live = open();
+    if (!live) fail(sqlite3_errstr(SQLITE_NOTADB));
+  }
   const std::unique_ptr<sqlite3_backup, TFinisher> restore(
       sqlite3_backup_init(live.get(), "main", copy.get(), "main"));
   if (!restore) fail(Message(live.get()));
@@ -263,7 +282,7 @@ void RestoreRegister(const std::string& registerFile, const std::string& copyFil
   // register's last state, and nothing is written to it before the restore has replaced it.
   const int locked = sqlite3_backup_step(restore.get(), 0);
   if (locked != SQLITE_OK) fail(sqlite3_errstr(locked));
-  {
+  if (!damaged) {
     TRegisterCopy kept(registerFile, keptFile);
     if (!kept.Step(-1)) fail(sqlite3_errstr(SQLITE_BUSY));
     if (!kept.Made()) fail("файл \"" + keptFile + "\" уже есть");

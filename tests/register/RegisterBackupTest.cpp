@@ -133,4 +133,9 @@ TEST(RegisterBackupTest, DamagedNewerOrForeignCopiesAreRefused) {
       EXPECT_NE(std::string(e.what()).find(c.reason), std::string::npos) << e.what();
     }
   }
+  // A register that is no database any more is kept byte for byte and replaced.
+  dir.Write("broken.db", std::string(5000, 'x'));
+  RestoreRegister(dir.File("broken.db"), good, dir.File("broken-kept.db"));
+  EXPECT_EQ(ProtocolCount(dir.File("broken.db")), 100);
+  EXPECT_EQ(dir.Read("broken-kept.db"), std::string(5000, 'x'));
 }
