@@ -25,7 +25,9 @@ TProtocolRecord Protocol(std::int64_t number) {
 int LocksHeld(const std::string& file) {
   QFile locks("/proc/locks");
   struct stat st {};
-  if (!locks.open(QIODevice::ReadOnly) || stat(file.c_str(), &st) != 0) return -1;
+  if (QSysInfo::kernelType() != "linux" || !locks.open(QIODevice::ReadOnly) ||
+      stat(file.c_str(), &st) != 0)
+    return -1;
   const QRegularExpression mine(QString(" %1 [0-9a-f:]+:%2 ")
                                     .arg(QCoreApplication::applicationPid())
                                     .arg(static_cast<qulonglong>(st.st_ino)));
@@ -36,10 +38,12 @@ int LocksHeld(const std::string& file) {
 struct Shown {
   Shown() {
     TProtocolRegister reg(RegisterFileName());
-    QDir(QString::fromStdString(gui.dir.Path())).mkdir("Протоколы");
+    const QDir folder(QString::fromStdString(gui.dir.Path()));
+    folder.mkdir("Протоколы");
     for (std::int64_t n = 101; n <= 103; ++n) {
       reg.Record(Protocol(n));
-      gui.dir.Write(ProtocolPdfName(n), "%PDF " + std::to_string(n));
+      QFile page(folder.filePath(QString::fromStdString(ProtocolPdfName(n))));
+      QVERIFY(page.open(QIODevice::WriteOnly) && page.write("%PDF " + QByteArray::number(n)) > 0);
     }
     form.show();
   }
@@ -72,7 +76,8 @@ void BackupTest::dailyCopyFollowsTheFirstProtocolWithoutDelayingIt() {
   TDailyBackup backup;
   QDir(QString::fromStdString(gui.dir.Path())).mkdir("other");
   gui.dir.Write("other/protocols.db", "");
-  gui.dir.Write("other/Резервные копии", "a file in the folder's place");
+  QFile file(QString::fromStdString(gui.dir.File("other")) + "/Резервные копии");
+  QVERIFY(file.open(QIODevice::WriteOnly));
   backup.ProtocolKept(gui.dir.File("other/protocols.db"), QDate(2026, 12, 9));
   QTRY_VERIFY(!backup.Busy());
   backup.ProtocolKept(gui.dir.File("other/protocols.db"), QDate(2026, 12, 10));
@@ -83,7 +88,7 @@ void BackupTest::dailyCopyFollowsTheFirstProtocolWithoutDelayingIt() {
 
 void BackupTest::backupCopiesTheRegisterAndItsPagesIntoANewFolder() {
   Shown shown;
-  const QString folder = QString::fromStdString(shown.gui.dir.File("Флешка"));
+  const QString folder = QString::fromStdString(shown.gui.dir.File("usb"));
   QDir().mkpath(folder);
   const QDateTime now(QDate(2026, 12, 9), QTime(14, 30, 5));
   for (const QString name :

@@ -81,16 +81,17 @@ TEST(RegisterBackupTest, RotationKeepsTheNewestDailyCopiesAndNothingElseGoes) {
                                            "protocols-before-restore-2020-01-01-101010.db",
                                            "Protocols-2020-01-01.db",
                                            "protocols-2020-01-01.db.0123abcd.part",
-                                           "заметки.txt"};
-  std::filesystem::create_directory(dir.File("Копии"));
-  for (const std::string& name : daily) dir.Write("Копии/" + name, "x");
-  for (const std::string& name : others) dir.Write("Копии/" + name, "x");
-  std::filesystem::create_directory(dir.File("Копии/protocols-2000-01-01.db"));
-  RemoveOldDailyCopies(dir.File("Копии"), 30);
+                                           "notes.txt"};
+  std::filesystem::create_directory(dir.File("copies"));
+  for (const std::string& name : daily) dir.Write("copies/" + name, "x");
+  for (const std::string& name : others) dir.Write("copies/" + name, "x");
+  std::filesystem::create_directory(dir.File("copies/protocols-2000-01-01.db"));
+  RemoveOldDailyCopies(dir.File("copies"), 30);
   for (std::size_t i = 0; i < daily.size(); ++i)
-    EXPECT_EQ(FileExists(dir.File("Копии/" + daily[i])), i >= 3) << daily[i];
-  for (const std::string& name : others) EXPECT_TRUE(FileExists(dir.File("Копии/" + name))) << name;
-  EXPECT_TRUE(std::filesystem::is_directory(dir.File("Копии/protocols-2000-01-01.db")));
+    EXPECT_EQ(FileExists(dir.File("copies/" + daily[i])), i >= 3) << daily[i];
+  for (const std::string& name : others)
+    EXPECT_TRUE(FileExists(dir.File("copies/" + name))) << name;
+  EXPECT_TRUE(std::filesystem::is_directory(dir.File("copies/protocols-2000-01-01.db")));
 }
 
 // A copy that is damaged, newer than the program or no register at all is refused with the reason.
