@@ -190,7 +190,15 @@ bool WriteFileAtomically(const std::string& fileName, std::string_view bytes) {
   return SyncFolder(FolderOf(target));
 }
 
-bool CreateNewFile(const std::string& fileName) {
+std::string Cp1251ToUtf8(std::string_view text) {
+  return Convert(text, "UTF-8", "CP1251", false);
+}
+
+std::string Utf8ToCp1251(std::string_view text) {
+  return Convert(text, "CP1251", "UTF-8", true);
+}
+
+bool CreateEmptyFile(const std::string& fileName) {
   const int fd = open(fileName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   return fd >= 0 && close(fd) == 0;
 }
@@ -203,12 +211,4 @@ bool RenameToNewName(const std::string& from, const std::string& to) {
     unlink(from.c_str());
   }
   return SyncFolder(FolderOf(to));
-}
-
-std::string Cp1251ToUtf8(std::string_view text) {
-  return Convert(text, "UTF-8", "CP1251", false);
-}
-
-std::string Utf8ToCp1251(std::string_view text) {
-  return Convert(text, "CP1251", "UTF-8", true);
 }

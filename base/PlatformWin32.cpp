@@ -218,22 +218,6 @@ bool WriteFileAtomically(const std::string& fileName, std::string_view bytes) {
   return ok;
 }
 
-bool CreateNewFile(const std::string& fileName) {
-  const std::wstring name = Utf8ToWide(fileName);
-  if (name.empty()) return false;
-  const HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-  return file != INVALID_HANDLE_VALUE && CloseHandle(file);
-}
-
-bool RenameToNewName(const std::string& from, const std::string& to) {
-  const std::wstring source = Utf8ToWide(from);
-  const std::wstring target = Utf8ToWide(to);
-  // Without MOVEFILE_REPLACE_EXISTING the move refuses a name that is taken.
-  return !source.empty() && !target.empty() &&
-         MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
-}
-
 std::string Cp1251ToUtf8(std::string_view text) {
   // Every byte has a meaning in the system's table; a byte the code page leaves undefined comes
   // out as the table's default character.
@@ -255,4 +239,20 @@ std::string Utf8ToCp1251(std::string_view text) {
   }
   // No best fit: a character the code page lacks becomes '?', not a look-alike letter.
   return FromWide(kCyrillicCodePage, WC_NO_BEST_FIT_CHARS, single);
+}
+
+bool CreateEmptyFile(const std::string& fileName) {
+  const std::wstring name = Utf8ToWide(fileName);
+  if (name.empty()) return false;
+  const HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  return file != INVALID_HANDLE_VALUE && CloseHandle(file);
+}
+
+bool RenameToNewName(const std::string& from, const std::string& to) {
+  const std::wstring source = Utf8ToWide(from);
+  const std::wstring target = Utf8ToWide(to);
+  // Without MOVEFILE_REPLACE_EXISTING the move refuses a name that is taken.
+  return !source.empty() && !target.empty() &&
+         MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
 }

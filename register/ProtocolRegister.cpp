@@ -204,10 +204,6 @@ TProtocolRecord ReadEntry(sqlite3_stmt* statement) {
 
 }  // namespace
 
-int RegisterSchemaVersion() {
-  return kSchemaVersion;
-}
-
 // sqlite3_close_v2 has no failure to report: it closes at once or, with statements still open,
 // as soon as the last is finalised.
 void TProtocolRegister::TCloser::operator()(sqlite3* db) const {
@@ -335,4 +331,8 @@ std::vector<TProtocolRecord> TProtocolRegister::Find(const TRegisterFilter& filt
     entries.push_back(ReadEntry(select.get()));
   if (step != SQLITE_DONE) Fail(db, fileName_, kReadFailure);
   return entries;
+}
+
+int RegisterSchemaVersion() {
+  return kSchemaVersion;
 }

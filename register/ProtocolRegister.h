@@ -58,10 +58,6 @@ struct TRegisterFilter {
   std::optional<std::chrono::year_month_day> to;
 };
 
-// The schema version (PRAGMA user_version) of the registers this program writes; it opens no newer
-// one.
-int RegisterSchemaVersion();
-
 // One connection to the register file. Another program instance may hold the same file: a write
 // waits for the other's transaction instead of failing.
 class TProtocolRegister {
@@ -92,3 +88,7 @@ class TProtocolRegister {
   std::string folded_;
   std::unique_ptr<sqlite3, TCloser> db_;
 };
+
+// The schema version (PRAGMA user_version) of the registers this program writes; it opens no newer
+// one.
+int RegisterSchemaVersion();

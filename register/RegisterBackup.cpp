@@ -120,7 +120,7 @@ TRegisterCopy::TRegisterCopy(const std::string& registerFile, const std::string&
   if (sqlite3_exec(source_.get(), "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK ||
       !QueryText(source_.get(), "SELECT count(*) FROM sqlite_schema", ignored))
     Fail(Message(source_.get()));
-  if (!CreateNewFile(temporary_)) Fail("не удалось создать файл \"" + temporary_ + "\"");
+  if (!CreateEmptyFile(temporary_)) Fail("не удалось создать файл \"" + temporary_ + "\"");
   try {
     TDb copy = Open(temporary_, SQLITE_OPEN_READWRITE, reason);
     if (!copy) Fail(reason);
