@@ -184,8 +184,12 @@ void TRegisterCopy::Complete() {
   if (sqlite3_exec(copy_.get(), "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr) !=
       SQLITE_OK)
     Fail(Message(copy_.get()));
-  if (sqlite3_close(copy_.get()) != SQLITE_OK) Fail(Message(copy_.get()));
-  copy_.release();
+  // Closed here and not by the destructor, so that a failure to write the last pages is seen.
+  sqlite3* copy = copy_.release();
+  if (sqlite3_close(copy) != SQLITE_OK) {
+    copy_.reset(copy);
+    Fail(Message(copy));
+  }
   finished_ = true;
   if (RenameToNewName(temporary_, target_)) {
     made_ = true;
