@@ -59,6 +59,15 @@ QString NewFolder(const QString& folder, const QString& name) {
   return {};
 }
 
+// Over what holds the GUI thread: checking and restoring a register of a million protocols takes
+// seconds.
+struct TWaitCursor {
+  TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
+  TWaitCursor(const TWaitCursor&) = delete;
+  TWaitCursor& operator=(const TWaitCursor&) = delete;
+};
+
 void Tell(QWidget* owner, const QString& text) {
   MsgBox::Show(owner, {text, owner->window()->windowTitle(), TMsgIcon::Information,
                        MsgBox::TButtons::Ok, false});
@@ -172,6 +181,7 @@ bool RestoreRegisterFrom(QWidget* owner, const std::string& registerFile, const 
     if (QFileInfo(copyFile).canonicalFilePath() ==
         QFileInfo(QString::fromStdString(registerFile)).canonicalFilePath())
       throw TRegisterError("Файл \"" + copy + "\" - сам журнал протоколов, а не его копия");
+    const TWaitCursor wait;
     copyCount = CheckedCopyCount(copy);
   } catch (const TRegisterError& e) {
     GuiLink().ReportError(e.what());
@@ -198,6 +208,7 @@ bool RestoreRegisterFrom(QWidget* owner, const std::string& registerFile, const 
                            MsgBox::TButtons::YesNo, false}) != MsgBox::TAnswer::Yes)
     return false;
   try {
+    const TWaitCursor wait;
     RestoreRegister(registerFile, copy, QDir::toNativeSeparators(kept).toStdString());
   } catch (const TRegisterError& e) {
     GuiLink().ReportError(e.what());
