@@ -5,6 +5,7 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QLabel>
 #include <QProgressDialog>
 #include <QWidget>
 #include <filesystem>
@@ -141,6 +142,10 @@ bool BackUpRegister(QWidget* owner, const std::string& registerFile, const QStri
     return false;
   }
   QProgressDialog progress(owner);
+  // Folder names are shown as they are, never as markup.
+  auto* label = new QLabel(&progress);
+  label->setTextFormat(Qt::PlainText);
+  progress.setLabel(label);
   progress.setWindowTitle("Резервная копия журнала протоколов");
   progress.setAccessibleName("Ход резервного копирования");
   progress.setCancelButtonText("Отмена");
