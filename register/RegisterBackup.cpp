@@ -80,6 +80,20 @@ bool IsDailyCopyName(std::string_view name) {
   return true;
 }
 
+// A day's copy on its way, as TRegisterCopy names it (protocols-2026-12-09.db.<16 hex
+// digits>.part), or its journal.
+bool IsPartName(std::string_view name) {
+  if (name.ends_with("-journal")) name.remove_suffix(std::string_view("-journal").size());
+  constexpr std::size_t kHexDigits = 16;
+  const std::size_t day = kDailyPattern.size();
+  if (name.size() != day + 1 + kHexDigits + std::string_view(".part").size() ||
+      !IsDailyCopyName(name.substr(0, day)) || name[day] != '.' || !name.ends_with(".part"))
+    return false;
+  return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(day + 1),
+                     name.begin() + static_cast<std::ptrdiff_t>(day + 1 + kHexDigits),
+                     [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
 std::string RandomSuffix() {
   std::random_device random;
   std::array<char, 32> text{};
@@ -202,21 +216,30 @@ void TRegisterCopy::Complete() {
 
 void RemoveOldDailyCopies(const std::string& folder, std::size_t keep) {
   std::vector<std::string> names;
+  std::vector<std::string> parts;
   std::error_code ec;
   for (std::filesystem::directory_iterator it(FilePath(folder), ec), end; !ec && it != end;
        it.increment(ec)) {
     const std::u8string name = it->path().filename().u8string();
     const std::string text(name.begin(), name.end());
-    if (IsDailyCopyName(text) && it->is_regular_file(ec)) names.push_back(text);
+    if (!it->is_regular_file(ec)) continue;
+    if (IsDailyCopyName(text)) names.push_back(text);
+    if (IsPartName(text)) parts.push_back(text);
   }
   if (ec)
     throw TRegisterError("Не удалось прочитать папку резервных копий \"" + folder +
                          "\": " + ec.message());
-  if (names.size() <= keep) return;
   // The names hold the days year first: the first in order are the oldest.
   std::sort(names.begin(), names.end());
-  for (std::size_t i = 0; i + keep < names.size(); ++i) {
-    const std::string file = folder + "/" + names[i];
+  std::vector<std::string> old(names.begin(), names.end() - std::min(keep, names.size()));
+  // What a copy cut short by a crash or a power cut left behind, hundreds of megabytes with a
+  // large register: parts of days before the newest copy, which no instance writes any more.
+  for (const std::string& part : parts) {
+    if (!names.empty() && part.compare(0, names.back().size(), names.back()) < 0)
+      old.push_back(part);
+  }
+  for (const std::string& name : old) {
+    const std::string file = folder + "/" + name;
     if (!RemoveFile(file))
       throw TRegisterError("Не удалось удалить старую резервную копию \"" + file + "\"");
   }

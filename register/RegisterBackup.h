@@ -62,8 +62,9 @@ class TRegisterCopy {
   int done_ = 0;
 };
 
-// Removes the oldest daily copies in folder beyond the newest keep; files named otherwise stay.
-// Throws TRegisterError when one cannot be removed.
+// Removes the oldest daily copies in folder beyond the newest keep, and what copies of days before
+// the newest one left unfinished; files named otherwise stay. Throws TRegisterError when one cannot
+// be removed.
 void RemoveOldDailyCopies(const std::string& folder, std::size_t keep);
 
 // How many protocols the register holds. Throws TRegisterError.

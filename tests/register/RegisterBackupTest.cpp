@@ -81,16 +81,23 @@ TEST(RegisterBackupTest, RotationKeepsTheNewestDailyCopiesAndNothingElseGoes) {
                                            "protocols-before-restore-2020-01-01-101010.db",
                                            "Protocols-2020-01-01.db",
                                            "protocols-2020-01-01.db.0123abcd.part",
-                                           "notes.txt"};
+                                           "notes.txt",
+                                           "protocols-2026-12-05.db.0123456789abcdef.part"};
+  // Left by copies cut short on an earlier day.
+  const std::vector<std::string> stale = {"protocols-2026-12-04.db.0123456789abcdef.part",
+                                          "protocols-2026-12-04.db.0123456789abcdef.part-journal"};
   std::filesystem::create_directory(dir.File("copies"));
   for (const std::string& name : daily) dir.Write("copies/" + name, "x");
   for (const std::string& name : others) dir.Write("copies/" + name, "x");
+  for (const std::string& name : stale) dir.Write("copies/" + name, "x");
   std::filesystem::create_directory(dir.File("copies/protocols-2000-01-01.db"));
   RemoveOldDailyCopies(dir.File("copies"), 30);
   for (std::size_t i = 0; i < daily.size(); ++i)
     EXPECT_EQ(FileExists(dir.File("copies/" + daily[i])), i >= 3) << daily[i];
   for (const std::string& name : others)
     EXPECT_TRUE(FileExists(dir.File("copies/" + name))) << name;
+  for (const std::string& name : stale)
+    EXPECT_FALSE(FileExists(dir.File("copies/" + name))) << name;
   EXPECT_TRUE(std::filesystem::is_directory(dir.File("copies/protocols-2000-01-01.db")));
 }
 
