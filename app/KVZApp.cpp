@@ -1,6 +1,7 @@
 #include "app/FormsUn.h"
 #include "app/KVZApplication.h"
 #include "app/QtGuiLink.h"
+#include "protocol/DailyBackup.h"
 
 int main(int argc, char** argv) {
   TKVZApplication app(argc, argv);
@@ -12,5 +13,8 @@ int main(int argc, char** argv) {
 
   TKVZForms forms;
   forms.MainForm.show();
-  return QApplication::exec();
+  const int code = QApplication::exec();
+  // A run without a protocol today, or one that closed while the day's copy was being made.
+  DailyBackup().Complete(RegisterFileName(), QDate::currentDate());
+  return code;
 }

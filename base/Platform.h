@@ -40,3 +40,9 @@ bool IsDiskFullError(int systemError);
 // Windows-1251 <-> UTF-8 through the system's codec. Characters the other side lacks become '?'.
 std::string Cp1251ToUtf8(std::string_view text);
 std::string Utf8ToCp1251(std::string_view text);
+// Creates fileName as a new, empty file; false when anything stands under that name already (a
+// link included) or the file cannot be made.
+bool CreateEmptyFile(const std::string& fileName);
+// Gives a file a name nothing stands under yet, for good: the rename survives a power cut. False,
+// with both names as they were, when something stands there already or the rename fails.
+bool RenameToNewName(const std::string& from, const std::string& to);

@@ -205,22 +205,12 @@ TNewFile CreateNewFile(const std::string& fileName, std::string_view bytes) {
     unlink(temporary.c_str());
     return failure(error);
   }
-  // A hard link is made only where the name is free, and never follows what stands there. File
-  // systems without hard links (FAT on a USB stick) take a rename that refuses to replace.
-  if (link(temporary.c_str(), fileName.c_str()) == 0) {
-    unlink(temporary.c_str());
-  } else if (errno == EPERM || errno == EOPNOTSUPP || errno == ENOSYS) {
-    if (renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, fileName.c_str(), RENAME_NOREPLACE) != 0) {
-      const int error = errno;
-      unlink(temporary.c_str());
-      return failure(error);
-    }
-  } else {
+  if (!RenameToNewName(temporary, fileName)) {
     const int error = errno;
     unlink(temporary.c_str());
     return failure(error);
   }
-  return SyncFolder(FolderOf(fileName)) ? TNewFile::kCreated : TNewFile::kFailed;
+  return TNewFile::kCreated;
 }
 
 bool IsDiskFullError(int systemError) {
@@ -233,4 +223,19 @@ std::string Cp1251ToUtf8(std::string_view text) {
 
 std::string Utf8ToCp1251(std::string_view text) {
   return Convert(text, "CP1251", "UTF-8", true);
+}
+
+bool CreateEmptyFile(const std::string& fileName) {
+  const int fd = open(fileName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  return fd >= 0 && close(fd) == 0;
+}
+
+bool RenameToNewName(const std::string& from, const std::string& to) {
+  // A plain rename replaces what stands at the new name. A file system that cannot refuse that
+  // (EINVAL) still has links, which never replace anything.
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+    if (errno != EINVAL || link(from.c_str(), to.c_str()) != 0) return false;
+    unlink(from.c_str());
+  }
+  return SyncFolder(FolderOf(to));
 }

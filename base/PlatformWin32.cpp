@@ -234,10 +234,8 @@ TNewFile CreateNewFile(const std::string& fileName, std::string_view bytes) {
     ok = false;
     error = GetLastError();
   }
-  // Without MOVEFILE_REPLACE_EXISTING the move fails on any name already there, a link included,
-  // and write-through returns only once the new name is on the disk.
   if (ok) {
-    ok = MoveFileExW(temporary.c_str(), name.c_str(), MOVEFILE_WRITE_THROUGH);
+    ok = RenameToNewName(WideToUtf8(temporary), fileName);
     error = GetLastError();
   }
   if (ok) return TNewFile::kCreated;
@@ -270,4 +268,20 @@ std::string Utf8ToCp1251(std::string_view text) {
   }
   // No best fit: a character the code page lacks becomes '?', not a look-alike letter.
   return FromWide(kCyrillicCodePage, WC_NO_BEST_FIT_CHARS, single);
+}
+
+bool CreateEmptyFile(const std::string& fileName) {
+  const std::wstring name = Utf8ToWide(fileName);
+  if (name.empty()) return false;
+  const HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  return file != INVALID_HANDLE_VALUE && CloseHandle(file);
+}
+
+bool RenameToNewName(const std::string& from, const std::string& to) {
+  const std::wstring source = Utf8ToWide(from);
+  const std::wstring target = Utf8ToWide(to);
+  // Without MOVEFILE_REPLACE_EXISTING the move refuses a name that is taken.
+  return !source.empty() && !target.empty() &&
+         MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
 }

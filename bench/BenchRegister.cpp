@@ -2,11 +2,15 @@
 #include <sqlite3.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
+#include "protocol/DailyBackup.h"
 #include "protocol/RegisterUn.h"
 #include "register/ProtocolRegister.h"
 #include "register/RegisterCsv.h"
@@ -144,6 +148,27 @@ void BM_Record(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_Record)->Unit(benchmark::kMillisecond);
+
+// The day's copy in steps on the GUI thread: the whole copy, and the longest turn of the event loop
+// meanwhile, the longest the windows do not answer.
+void BM_DailyCopy(benchmark::State& state) {
+  TDailyBackup backup;
+  QDate day(2030, 1, 1);
+  qint64 longest = 0;
+  for (auto _ : state) {
+    backup.ProtocolKept(FilledRegister(), day);
+    day = day.addDays(1);
+    QElapsedTimer turn;
+    turn.start();
+    while (backup.Busy()) {
+      QApplication::processEvents();
+      longest = std::max(longest, turn.restart());
+    }
+  }
+  state.counters["longest_turn_ms"] = static_cast<double>(longest);
+  state.counters["MB"] = static_cast<double>(std::filesystem::file_size(FilledRegister())) / 1e6;
+}
+BENCHMARK(BM_DailyCopy)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 
 #include "device/GuiLink.h"
 #include "device/ResultNames.h"
+#include "protocol/DailyBackup.h"
 #include "report/ReportPreview.h"
 #include "report/ReportRenderer.h"
 #include "ui/MsgBox.h"
@@ -134,6 +135,7 @@ void TPrintForm::FillAndPreview(const TMeasurement& measurement, const TProtocol
     FillPage(number, date, entry, matches);
     return PdfBytes(Protocol);
   });
+  DailyBackup().ProtocolKept(archive_.RegisterFile(), now.date());
   if (!failures.empty()) GuiLink().ReportError(failures);
   preview_(Protocol);
 }

@@ -10,13 +10,13 @@
 #include "base/Platform.h"
 #include "base/TextFile.h"
 #include "device/DirUn.h"
+#include "protocol/DailyBackup.h"
 #include "report/ReportError.h"
 
 namespace {
 
 constexpr char kRegisterFile[] = "protocols.db";
 constexpr char kPdfFolder[] = "Протоколы";
-constexpr char kBackupFolder[] = "Резервные копии";
 
 QDir RegisterFolder(const std::string& registerFile) {
   return QFileInfo(QString::fromStdString(registerFile)).absoluteDir();
@@ -52,8 +52,8 @@ std::int64_t HighestPageNumber(const QDir& folder) {
 }
 
 // The newest of the daily copies of the register, which the operator restores a damaged one from.
-QString NewestBackup(const QDir& folder) {
-  const QDir backups(folder.filePath(kBackupFolder));
+QString NewestBackup(const std::string& registerFile) {
+  const QDir backups(QString::fromStdString(BackupFolderOf(registerFile)));
   const QStringList copies =
       backups.entryList({"protocols-*.db"}, QDir::Files, QDir::Name | QDir::Reversed);
   return copies.isEmpty() ? QString() : backups.filePath(copies.first());
@@ -96,8 +96,7 @@ std::string TProtocolArchive::Damage(const std::string& registerFile) {
   std::string damage = check_.get();
   whole_ = damage.empty() && registerFile == checkedFile_;
   if (whole_) return {};
-  const QDir folder = RegisterFolder(registerFile);
-  const QString backup = NewestBackup(folder);
+  const QString backup = NewestBackup(registerFile);
   return "Журнал протоколов \"" + Shown(QString::fromStdString(registerFile)) + "\" повреждён (" +
          damage + "): протоколы в него не записываются. " +
          (backup.isEmpty() ? std::string("Резервных копий журнала нет.")

@@ -33,6 +33,8 @@ class TProtocolArchive {
   TProtocolArchive(const TProtocolArchive&) = delete;
   TProtocolArchive& operator=(const TProtocolArchive&) = delete;
 
+  std::string RegisterFile() const { return registerFile_(); }
+
   // Starts the register's integrity check on a thread of its own, so that a large register is
   // checked while the operator works; the first protocol waits for it only if it is still running.
   void StartCheck();

@@ -9,6 +9,9 @@
 
 #include "base/TextFile.h"
 #include "device/GuiLink.h"
+#include "protocol/BackupCommands.h"
+#include "protocol/DailyBackup.h"
+#include "ui/FileDialogs.h"
 #include "ui/Widgets.h"
 
 namespace {
@@ -112,6 +115,8 @@ TRegisterForm::TRegisterForm(QWidget* owner, TFileName registerFile, TOpenRecord
   connect(RegisterTable, &QAbstractItemView::activated, this, &TRegisterForm::OpenButtonClick);
   connect(OpenButton, &QPushButton::clicked, this, &TRegisterForm::OpenButtonClick);
   connect(ExportButton, &QPushButton::clicked, this, &TRegisterForm::ExportButtonClick);
+  connect(BackupButton, &QPushButton::clicked, this, &TRegisterForm::BackupButtonClick);
+  connect(RestoreButton, &QPushButton::clicked, this, &TRegisterForm::RestoreButtonClick);
   connect(CloseButton, &QPushButton::clicked, this, &TRegisterForm::CloseButtonClick);
   ShowRows({});
 }
@@ -175,6 +180,23 @@ bool TRegisterForm::ExportTo(const QString& fileName) {
     return false;
   }
   return true;
+}
+
+void TRegisterForm::BackupButtonClick() {
+  const QString folder =
+      ChooseFolder(this, "Папка для резервной копии",
+                   QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+  if (!folder.isEmpty())
+    BackUpRegister(this, registerFile_(), folder, QDateTime::currentDateTime());
+}
+
+void TRegisterForm::RestoreButtonClick() {
+  const QString copy = ChooseFileToOpen(this, "Копия журнала протоколов",
+                                        QString::fromStdString(BackupFolderOf(registerFile_())),
+                                        "Журнал протоколов (*.db)");
+  if (!copy.isEmpty() &&
+      RestoreRegisterFrom(this, registerFile_(), copy, QDateTime::currentDateTime()))
+    Refresh();
 }
 
 void TRegisterForm::CloseButtonClick() {

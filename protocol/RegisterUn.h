@@ -58,6 +58,9 @@ class TRegisterForm : public QDialog, public Ui::TRegisterForm {
   void ExportButtonClick();
   // Writes the shown rows; false when that failed, the error then shown.
   bool ExportTo(const QString& fileName);
+  // Ask for a folder to copy the register and its pages into, or for a copy to restore.
+  void BackupButtonClick();
+  void RestoreButtonClick();
   void CloseButtonClick();
 
  protected:

@@ -392,3 +392,7 @@ std::vector<TProtocolRecord> TProtocolRegister::Find(const TRegisterFilter& filt
   if (step != SQLITE_DONE) Fail(db, fileName_, kReadFailure);
   return entries;
 }
+
+int RegisterSchemaVersion() {
+  return kSchemaVersion;
+}

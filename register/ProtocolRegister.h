@@ -105,3 +105,7 @@ class TProtocolRegister {
   std::string folded_;
   std::unique_ptr<sqlite3, TCloser> db_;
 };
+
+// The schema version (PRAGMA user_version) of the registers this program writes; it opens no newer
+// one.
+int RegisterSchemaVersion();
