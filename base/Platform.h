@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -27,6 +28,14 @@ bool MayReplaceFile(const std::string& fileName);
 // stays a link; the old file's permissions are kept; a file that may not be written is refused.
 // False on failure, with the old file as it was and no temporary file left behind.
 bool WriteFileAtomically(const std::string& fileName, std::string_view bytes);
+// Writes the next bytes of a file being made; false when that failed.
+using TWriteBytes = std::function<bool(std::string_view bytes)>;
+// The same, with the bytes handed to write piece by piece as produce makes them, none kept here: a
+// file of any size costs the memory of its largest piece. produce returns false once a piece
+// failed to be written; a false or an exception from produce leaves the old file as it was, the
+// exception passed on.
+bool WriteFileAtomically(const std::string& fileName,
+                         const std::function<bool(const TWriteBytes& write)>& produce);
 // Windows-1251 <-> UTF-8 through the system's codec. Characters the other side lacks become '?'.
 std::string Cp1251ToUtf8(std::string_view text);
 std::string Utf8ToCp1251(std::string_view text);

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -49,9 +50,9 @@ struct TProtocolRecord {
   bool operator==(const TProtocolRecord&) const = default;
 };
 
-// What Find selects: rows where Text occurs in the number, date, client, item, material, result
-// or verdict, ignoring letter case (Latin and Cyrillic); and whose date lies within From..to,
-// both days included. An empty text or a missing day does not restrict.
+// What the queries select: rows where Text occurs in the number, date, client, item, material,
+// result or verdict, ignoring letter case (Latin and Cyrillic); and whose date lies within
+// From..to, both days included. An empty text or a missing day does not restrict.
 struct TRegisterFilter {
   std::string text;
   std::optional<std::chrono::year_month_day> from;
@@ -75,8 +76,16 @@ class TProtocolRegister {
   std::int64_t Record(const TProtocolRecord& entry);
   // The greatest number recorded; none in an empty register.
   std::optional<std::int64_t> LastNumber();
-  // The rows the filter selects, newest first.
-  std::vector<TProtocolRecord> Find(const TRegisterFilter& filter);
+  // How many rows the filter selects.
+  std::int64_t Count(const TRegisterFilter& filter);
+  // At most limit of the rows the filter selects, newest first, numbered below `below` when that
+  // is given: the page after one whose last row had that number.
+  std::vector<TProtocolRecord> Page(const TRegisterFilter& filter,
+                                    std::optional<std::int64_t> below, std::size_t limit);
+  // Hands the rows the filter selects to each, newest first, one at a time, until it returns
+  // false.
+  void ForEach(const TRegisterFilter& filter,
+               const std::function<bool(const TProtocolRecord&)>& each);
 
  private:
   struct TCloser {
@@ -84,7 +93,9 @@ class TProtocolRegister {
   };
 
   std::string fileName_;
-  // The text search's working copy of each folded column, reused row after row.
-  std::string folded_;
   std::unique_ptr<sqlite3, TCloser> db_;
 };
+
+// Makes the register's own SQL functions known to a connection to its file, which the register's
+// triggers need before it may write: SQLite's result code, SQLITE_OK when done.
+int AddRegisterFunctions(sqlite3* db);
