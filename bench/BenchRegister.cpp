@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
@@ -267,6 +268,31 @@ void BM_ExportAll(benchmark::State& state) {
       static_cast<double>(std::filesystem::file_size(dir.File("журнал.csv"))) / 1e6;
 }
 BENCHMARK(BM_ExportAll)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// The first start of this version on a register of the last one: every kept protocol indexed.
+void BM_Upgrade(benchmark::State& state) {
+  static TempDir dir;
+  const std::string file = dir.File("upgraded.db");
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::filesystem::remove(file);
+    { TProtocolRegister filled(FilledRegister(static_cast<int>(state.range(0)))); }
+    std::filesystem::copy_file(FilledRegister(static_cast<int>(state.range(0))), file);
+    sqlite3* db = nullptr;
+    Check(db, sqlite3_open(file.c_str(), &db), "open");
+    Check(db,
+          sqlite3_exec(db,
+                       "DROP TRIGGER protocols_search_insert; DROP TRIGGER protocols_search_delete;"
+                       "DROP TRIGGER protocols_search_update; DROP TABLE protocols_search;"
+                       "PRAGMA user_version = 1; VACUUM",
+                       nullptr, nullptr, nullptr),
+          "downgrade");
+    sqlite3_close(db);
+    state.ResumeTiming();
+    TProtocolRegister upgraded(file);
+  }
+}
+BENCHMARK(BM_Upgrade)->Arg(100000)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // One protocol made durable: a transaction, its index entry and its flush to the disk.
 void BM_Record(benchmark::State& state) {
