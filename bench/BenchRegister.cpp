@@ -38,7 +38,10 @@ const std::string& FilledRegister(int rows) {
   auto [file, added] = files.try_emplace(rows, dir.File(std::to_string(rows) + ".db"));
   if (!added) return file->second;
   const std::string& name = file->second;
-  TProtocolRegister{name};
+  {
+    // The register's own schema and triggers, made by opening it.
+    const TProtocolRegister created(name);
+  }
   QElapsedTimer timer;
   timer.start();
   sqlite3* db = nullptr;
@@ -128,12 +131,12 @@ const TModeName kModeName = [](char) { return std::string("Режим \"Ювел
 // scrolling through ten pages, and what stays after it is hidden, resident and as the heap's
 // memory in use (the allocator may keep freed pages resident for the process's next use).
 void BM_WindowMemory(benchmark::State& state) {
-  const std::string file = FilledRegister(static_cast<int>(state.range(0)));
+  const std::string& file = FilledRegister(static_cast<int>(state.range(0)));
   const double before = Resident();
   const double heapBefore = HeapInUse();
   for (auto _ : state) {
     TRegisterForm form(
-        nullptr, [file] { return file; }, [](const TProtocolRecord&) {}, kModeName);
+        nullptr, [&file] { return file; }, [](const TProtocolRecord&) {}, kModeName);
     form.resize(800, 600);
     double heapFirst = 0;
     for (const char* showing : {"", "second_"}) {
@@ -165,9 +168,9 @@ BENCHMARK(BM_WindowMemory)->Arg(100000)->Arg(1000000)->Iterations(1)->Unit(bench
 // first page read, the view laid out and drawn; then hidden, which drops the rows and closes the
 // register.
 void BM_WindowShown(benchmark::State& state) {
-  const std::string file = FilledRegister(static_cast<int>(state.range(0)));
+  const std::string& file = FilledRegister(static_cast<int>(state.range(0)));
   TRegisterForm form(
-      nullptr, [file] { return file; }, [](const TProtocolRecord&) {}, kModeName);
+      nullptr, [&file] { return file; }, [](const TProtocolRecord&) {}, kModeName);
   form.resize(800, 600);
   for (auto _ : state) {
     form.show();
@@ -185,9 +188,9 @@ BENCHMARK(BM_WindowShown)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMilliseco
 // Clearing the search goes back from a surname to every row.
 void BM_Search(benchmark::State& state, const char* text) {
   const int rows = static_cast<int>(state.range(0));
-  const std::string file = FilledRegister(rows);
+  const std::string& file = FilledRegister(rows);
   TRegisterForm form(
-      nullptr, [file] { return file; }, [](const TProtocolRecord&) {}, kModeName);
+      nullptr, [&file] { return file; }, [](const TProtocolRecord&) {}, kModeName);
   form.resize(800, 600);
   form.show();
   QApplication::processEvents();
@@ -276,7 +279,6 @@ void BM_Upgrade(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     std::filesystem::remove(file);
-    { TProtocolRegister filled(FilledRegister(static_cast<int>(state.range(0)))); }
     std::filesystem::copy_file(FilledRegister(static_cast<int>(state.range(0))), file);
     sqlite3* db = nullptr;
     Check(db, sqlite3_open(file.c_str(), &db), "open");

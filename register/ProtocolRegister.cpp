@@ -265,6 +265,7 @@ TSelection Select(const TRegisterFilter& filter, bool withRecords) {
                          : "protocols_search AS s";
     selection.number = "s.rowid";
     if (text.find(kColumnBreak) != std::string::npos) {
+      // It could only be found across two columns.
       selection.conditions.emplace_back("0");
     } else if (CharacterCount(text) >= kIndexedLength) {
       selection.conditions.emplace_back("s.protocols_search MATCH ?");
