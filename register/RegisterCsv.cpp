@@ -106,13 +106,6 @@ std::string ShownDateTime(const std::string& madeAt) {
          madeAt.substr(11, 5);
 }
 
-std::string RegisterCsv(const std::vector<TProtocolRecord>& rows, const TModeName& modeName) {
-  std::string bytes(kByteOrderMark);
-  AppendCaptions(bytes);
-  for (const TProtocolRecord& row : rows) AppendRow(bytes, row, modeName);
-  return bytes;
-}
-
 void WriteRegisterCsv(const std::string& fileName, const TRegisterRows& rows,
                       const TModeName& modeName) {
   const bool written = WriteFileAtomically(fileName, [&](const TWriteBytes& write) {

@@ -59,10 +59,13 @@ void RegisterFormTest::csv() {
       {"\t=1", "'\t=1"},
       {"А=Б", "А=Б"},
   };
+  const TempDir dir;
   for (const auto& [client, field] : clients) {
-    const std::string bytes =
-        RegisterCsv({Protocol(1500, "2013-01-19T12:00:41", client)},
-                    [](char mode) { return std::string("Режим \"") + mode + '"'; });
+    WriteRegisterCsv(
+        dir.File("журнал.csv"),
+        [&](const auto& each) { each(Protocol(1500, "2013-01-19T12:00:41", client)); },
+        [](char mode) { return std::string("Режим \"") + mode + '"'; });
+    const std::string bytes = dir.Read("журнал.csv");
     QCOMPARE(bytes.substr(0, 3), std::string("\xEF\xBB\xBF"));
     QCOMPARE(QString::fromStdString(bytes.substr(3)),
              QString("Номер;Дата;Место проведения измерений;Измерения проводил;Изделие;Материал;"
