@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -37,6 +38,14 @@ enum class TNewFile { kCreated, kNameTaken, kDiskFull, kFailed };
 TNewFile CreateNewFile(const std::string& fileName, std::string_view bytes);
 // Whether a system error code (errno; GetLastError on Windows) means the disk is full.
 bool IsDiskFullError(int systemError);
+// Writes the next bytes of a file being made; false when that failed.
+using TWriteBytes = std::function<bool(std::string_view bytes)>;
+// The same, with the bytes handed to write piece by piece as produce makes them, none kept here: a
+// file of any size costs the memory of its largest piece. produce returns false once a piece
+// failed to be written; a false or an exception from produce leaves the old file as it was, the
+// exception passed on.
+bool WriteFileAtomically(const std::string& fileName,
+                         const std::function<bool(const TWriteBytes& write)>& produce);
 // Windows-1251 <-> UTF-8 through the system's codec. Characters the other side lacks become '?'.
 std::string Cp1251ToUtf8(std::string_view text);
 std::string Utf8ToCp1251(std::string_view text);

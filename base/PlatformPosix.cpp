@@ -172,6 +172,11 @@ bool MayReplaceFile(const std::string& fileName) {
 }
 
 bool WriteFileAtomically(const std::string& fileName, std::string_view bytes) {
+  return WriteFileAtomically(fileName, [bytes](const TWriteBytes& write) { return write(bytes); });
+}
+
+bool WriteFileAtomically(const std::string& fileName,
+                         const std::function<bool(const TWriteBytes& write)>& produce) {
   std::string target;
   struct stat old {};
   bool exists = false;
@@ -180,7 +185,15 @@ bool WriteFileAtomically(const std::string& fileName, std::string_view bytes) {
   // A new file gets the permissions the user's umask gives; an old one's are copied below.
   const int fd = CreateTemporary(target, exists ? 0600 : 0666, temporary);
   if (fd < 0) return false;
-  bool ok = (!exists || TakeOver(fd, old)) && WriteAll(fd, bytes) && fsync(fd) == 0;
+  bool ok = false;
+  try {
+    ok = (!exists || TakeOver(fd, old)) &&
+         produce([fd](std::string_view bytes) { return WriteAll(fd, bytes); }) && fsync(fd) == 0;
+  } catch (...) {
+    close(fd);
+    unlink(temporary.c_str());
+    throw;
+  }
   ok = close(fd) == 0 && ok;
   ok = ok && std::rename(temporary.c_str(), target.c_str()) == 0;
   if (!ok) {

@@ -196,6 +196,11 @@ bool MayReplaceFile(const std::string& fileName) {
 }
 
 bool WriteFileAtomically(const std::string& fileName, std::string_view bytes) {
+  return WriteFileAtomically(fileName, [bytes](const TWriteBytes& write) { return write(bytes); });
+}
+
+bool WriteFileAtomically(const std::string& fileName,
+                         const std::function<bool(const TWriteBytes& write)>& produce) {
   std::wstring target;
   DWORD attributes = 0;
   const std::wstring name = Utf8ToWide(fileName);
@@ -205,7 +210,15 @@ bool WriteFileAtomically(const std::string& fileName, std::string_view bytes) {
   std::wstring temporary;
   const HANDLE file = CreateTemporary(target, temporary);
   if (file == INVALID_HANDLE_VALUE) return false;
-  bool ok = WriteAll(file, bytes) && FlushFileBuffers(file);
+  bool ok = false;
+  try {
+    ok = produce([file](std::string_view bytes) { return WriteAll(file, bytes); }) &&
+         FlushFileBuffers(file);
+  } catch (...) {
+    CloseHandle(file);
+    DeleteFileW(temporary.c_str());
+    throw;
+  }
   ok = CloseHandle(file) && ok;
   // ReplaceFileW keeps the old file's attributes and access rights on the new one.
   if (ok && exists) {

@@ -16,9 +16,10 @@
 
 namespace {
 
-// The pause in typing after which the search runs: one search per word rather than per letter,
-// with a hundred thousand rows to look through.
+// The pause in typing after which the search runs: one search per word rather than per letter.
 constexpr int kSearchDelayMs = 250;
+// Rows read at a time: a few screens, read in milliseconds.
+constexpr std::size_t kPageRows = 200;
 
 enum TColumn { kNumber, kDate, kClient, kItem, kMaterial, kResult, kVerdict, kColumnCount };
 
@@ -39,10 +40,41 @@ std::chrono::year_month_day Day(const QDate& date) {
 
 }  // namespace
 
-void TRegisterModel::SetRows(std::vector<TProtocolRecord> rows) {
+void TRegisterModel::SetRows(std::int64_t total, TPage page) {
   beginResetModel();
-  rows_ = std::move(rows);
+  page_ = std::move(page);
+  total_ = total;
+  rows_ = total_ > 0 ? page_(std::nullopt) : std::vector<TProtocolRecord>();
   endResetModel();
+}
+
+void TRegisterModel::Clear() {
+  beginResetModel();
+  // Swapped away, not cleared: the rows' memory goes back with them.
+  std::vector<TProtocolRecord>().swap(rows_);
+  total_ = 0;
+  page_ = nullptr;
+  endResetModel();
+}
+
+bool TRegisterModel::canFetchMore(const QModelIndex& parent) const {
+  return !parent.isValid() && page_ && static_cast<std::int64_t>(rows_.size()) < total_;
+}
+
+void TRegisterModel::fetchMore(const QModelIndex& parent) {
+  if (!canFetchMore(parent)) return;
+  std::vector<TProtocolRecord> more =
+      page_(rows_.empty() ? std::nullopt : std::optional(rows_.back().number));
+  // Fewer rows than counted (protocols deleted meanwhile by hand, or a failed read): the end.
+  if (more.empty()) {
+    total_ = static_cast<std::int64_t>(rows_.size());
+    return;
+  }
+  const int first = static_cast<int>(rows_.size());
+  beginInsertRows(QModelIndex(), first, first + static_cast<int>(more.size()) - 1);
+  rows_.insert(rows_.end(), std::make_move_iterator(more.begin()),
+               std::make_move_iterator(more.end()));
+  endInsertRows();
 }
 
 int TRegisterModel::rowCount(const QModelIndex& parent) const {
@@ -118,7 +150,7 @@ TRegisterForm::TRegisterForm(QWidget* owner, TFileName registerFile, TOpenRecord
   connect(BackupButton, &QPushButton::clicked, this, &TRegisterForm::BackupButtonClick);
   connect(RestoreButton, &QPushButton::clicked, this, &TRegisterForm::RestoreButtonClick);
   connect(CloseButton, &QPushButton::clicked, this, &TRegisterForm::CloseButtonClick);
-  ShowRows({});
+  ShowRows(0);
 }
 
 TRegisterForm::~TRegisterForm() = default;
@@ -139,19 +171,36 @@ void TRegisterForm::Refresh() {
   // or showing tries again.
   try {
     if (!register_) register_ = std::make_unique<TProtocolRegister>(registerFile_());
-    ShowRows(register_->Find(Filter()));
+    filter_ = Filter();
+    ShowRows(register_->Count(filter_));
   } catch (const TRegisterError& e) {
-    ShowRows({});
+    ShowRows(0);
     GuiLink().ReportError(e.what());
   }
 }
 
-void TRegisterForm::ShowRows(std::vector<TProtocolRecord> rows) {
-  model_.SetRows(std::move(rows));
-  const int count = model_.rowCount();
+void TRegisterForm::ShowRows(std::int64_t count) {
+  if (count > 0) {
+    model_.SetRows(count, [this](std::optional<std::int64_t> below) { return ReadPage(below); });
+  } else {
+    model_.Clear();
+  }
   CountLabel->setText(QString("Показано протоколов: %1").arg(count));
   OpenButton->setEnabled(count > 0);
-  if (count > 0) RegisterTable->setCurrentIndex(model_.index(0, 0));
+  if (model_.rowCount() > 0) RegisterTable->setCurrentIndex(model_.index(0, 0));
+}
+
+// The view asks for pages while it lays itself out, so a failure is shown once the asking is
+// over; the rows read by then stay.
+std::vector<TProtocolRecord> TRegisterForm::ReadPage(std::optional<std::int64_t> below) {
+  try {
+    if (register_) return register_->Page(filter_, below, kPageRows);
+  } catch (const TRegisterError& e) {
+    QMetaObject::invokeMethod(
+        this, [text = std::string(e.what())] { GuiLink().ReportError(text); },
+        Qt::QueuedConnection);
+  }
+  return {};
 }
 
 void TRegisterForm::OpenButtonClick() {
@@ -174,7 +223,16 @@ void TRegisterForm::ExportButtonClick() {
 
 bool TRegisterForm::ExportTo(const QString& fileName) {
   try {
-    WriteRegisterCsv(QDir::toNativeSeparators(fileName).toStdString(), model_.Rows(), modeName_);
+    // With no register open, the window shows no rows, and the file holds its captions only.
+    WriteRegisterCsv(
+        QDir::toNativeSeparators(fileName).toStdString(),
+        [this](const std::function<bool(const TProtocolRecord&)>& each) {
+          if (register_ && model_.rowCount() > 0) register_->ForEach(filter_, each);
+        },
+        modeName_);
+  } catch (const TRegisterError& e) {
+    GuiLink().ReportError(e.what());
+    return false;
   } catch (const TFileError& e) {
     GuiLink().ReportError(e.what());
     return false;
@@ -211,6 +269,7 @@ void TRegisterForm::showEvent(QShowEvent* event) {
 void TRegisterForm::hideEvent(QHideEvent* event) {
   // Not held while hidden, so that a backup copies a closed file.
   SearchTimer.stop();
+  model_.Clear();
   register_.reset();
   QDialog::hideEvent(event);
 }

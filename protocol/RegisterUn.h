@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,16 +13,22 @@
 #include "register/RegisterCsv.h"
 #include "ui_RegisterUn.h"
 
-// The register's rows as the window's table shows them, newest first. Each cell's text is made
-// when the view asks for it, so a hundred thousand protocols cost one vector of records and
-// nothing per cell.
+// The register's rows as the window's table shows them, newest first, read a page at a time as
+// the table scrolls to them: a million protocols cost the pages scrolled through, and each cell's
+// text is made only when the view asks for it.
 class TRegisterModel : public QAbstractTableModel {
   Q_OBJECT
 
  public:
+  // The page after the row numbered below, or the first page for none.
+  using TPage = std::function<std::vector<TProtocolRecord>(std::optional<std::int64_t> below)>;
+
   using QAbstractTableModel::QAbstractTableModel;
 
-  void SetRows(std::vector<TProtocolRecord> rows);
+  // Shows total rows, the first page read at once and the others when scrolled to.
+  void SetRows(std::int64_t total, TPage page);
+  // Shows nothing and keeps nothing.
+  void Clear();
   const std::vector<TProtocolRecord>& Rows() const { return rows_; }
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -29,9 +36,13 @@ class TRegisterModel : public QAbstractTableModel {
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
   QVariant headerData(int section, Qt::Orientation orientation,
                       int role = Qt::DisplayRole) const override;
+  bool canFetchMore(const QModelIndex& parent) const override;
+  void fetchMore(const QModelIndex& parent) override;
 
  private:
   std::vector<TProtocolRecord> rows_;
+  std::int64_t total_ = 0;
+  TPage page_;
 };
 
 // The register window: every kept protocol, found by text and date, opened again as it was
@@ -49,14 +60,15 @@ class TRegisterForm : public QDialog, public Ui::TRegisterForm {
   ~TRegisterForm() override;
 
   // The rows the search text and the dates select, read again from the register; nothing while
-  // the window is hidden.
+  // the window is hidden. The table holds the rows read so far; the count is of them all.
   void Refresh();
   const std::vector<TProtocolRecord>& ShownRows() const { return model_.Rows(); }
 
   void OpenButtonClick();
   // Asks for the file, then exports to it.
   void ExportButtonClick();
-  // Writes the shown rows; false when that failed, the error then shown.
+  // Writes the rows the count counts, read again as they are written; false when that failed,
+  // the error then shown.
   bool ExportTo(const QString& fileName);
   // Ask for a folder to copy the register and its pages into, or for a copy to restore.
   void BackupButtonClick();
@@ -69,13 +81,17 @@ class TRegisterForm : public QDialog, public Ui::TRegisterForm {
 
  private:
   TRegisterFilter Filter() const;
-  void ShowRows(std::vector<TProtocolRecord> rows);
+  // Shows count rows, read from the register as filter_ selects them.
+  void ShowRows(std::int64_t count);
+  std::vector<TProtocolRecord> ReadPage(std::optional<std::int64_t> below);
 
   TFileName registerFile_;
   TOpenRecord openRecord_;
   TModeName modeName_;
   TRegisterModel model_;
   std::unique_ptr<TProtocolRegister> register_;
+  // What the shown rows were selected by, which more pages and the export read.
+  TRegisterFilter filter_;
   // Typing restarts it; the search runs once the operator pauses.
   QTimer SearchTimer;
 };

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <new>
 #include <string_view>
+#include <utility>
 
 #include "base/Platform.h"
 #include "register/TextFold.h"
@@ -20,7 +21,7 @@ constexpr int kRetryMs = 10;
 
 // kMigrations[v] brings a register of schema version v (PRAGMA user_version; 0 is a new, empty
 // file) to version v + 1.
-constexpr std::array<const char*, 1> kMigrations = {
+constexpr std::array<const char*, 2> kMigrations = {
     R"(CREATE TABLE protocols (
          id INTEGER PRIMARY KEY,
          number INTEGER NOT NULL UNIQUE,
@@ -45,6 +46,38 @@ constexpr std::array<const char*, 1> kMigrations = {
          protocol_date TEXT NOT NULL
        ) STRICT;
        CREATE INDEX protocols_made_at ON protocols (made_at);)",
+    // The search box's index: the shown columns folded (kvz_fold) into one text per protocol,
+    // its rowid the protocol's number, cut into every three characters' sequence, so that a
+    // search reads the few protocols that hold its text instead of folding every row. Letters
+    // are folded before the index sees them, hence case_sensitive: the tokenizer's own folding
+    // knows no Cyrillic.
+    R"(CREATE VIRTUAL TABLE protocols_search USING fts5(
+         shown, tokenize = 'trigram case_sensitive 1');
+       CREATE TRIGGER protocols_search_insert AFTER INSERT ON protocols BEGIN
+         INSERT INTO protocols_search (rowid, shown) VALUES (new.number,
+           kvz_fold(new.number, new.made_at, strftime('%d.%m.%Y %H:%M', new.made_at), new.client,
+                    new.item, new.material, new.result_text, new.verdict));
+       END;
+       CREATE TRIGGER protocols_search_delete AFTER DELETE ON protocols BEGIN
+         DELETE FROM protocols_search WHERE rowid = old.number;
+       END;
+       CREATE TRIGGER protocols_search_update
+       AFTER UPDATE OF number, made_at, client, item, material, result_text, verdict
+       ON protocols BEGIN
+         DELETE FROM protocols_search WHERE rowid = old.number;
+         INSERT INTO protocols_search (rowid, shown) VALUES (new.number,
+           kvz_fold(new.number, new.made_at, strftime('%d.%m.%Y %H:%M', new.made_at), new.client,
+                    new.item, new.material, new.result_text, new.verdict));
+       END;
+       -- The protocols already kept are indexed in one statement, which leaves the index as years
+       -- of recording would. Merging it into one piece ('optimize') would make searches a third
+       -- faster but double this one-off wait; gathering more of its words in memory first
+       -- ('hashsize') would shorten the wait but leave one huge piece that every later protocol
+       -- then works at merging, at a hundred times its usual cost.
+       INSERT INTO protocols_search (rowid, shown)
+         SELECT number, kvz_fold(number, made_at, strftime('%d.%m.%Y %H:%M', made_at), client,
+                                 item, material, result_text, verdict)
+         FROM protocols;)",
 };
 constexpr int kSchemaVersion = static_cast<int>(kMigrations.size());
 
@@ -53,11 +86,12 @@ constexpr const char* kColumns =
     "number, made_at, place, operator, item, material, material_index, client, document, "
     "document_no, result_code, result_text, u1, u2, mode, matches, verdict, pdf_file, "
     "protocol_date";
-// The columns the register window shows, which its search box looks through; the date also as
-// the window shows it.
-constexpr const char* kShownColumns =
-    "number, made_at, strftime('%d.%m.%Y %H:%M', made_at), client, item, material, result_text, "
-    "verdict";
+// Stands between the columns in the search index, so that no match spans two of them: a control
+// character no one types into the search box.
+constexpr char kColumnBreak = '\x1f';
+// A search reads the trigram index when its text has this many characters; a shorter text has
+// no trigram and is looked for in every protocol's folded text.
+constexpr std::size_t kIndexedLength = 3;
 
 constexpr const char* kOpenFailure = "Не удалось открыть журнал протоколов";
 constexpr const char* kWriteFailure = "Не удалось записать протокол в журнал";
@@ -157,26 +191,21 @@ std::string_view ValueText(sqlite3_value* value) {
           static_cast<std::size_t>(sqlite3_value_bytes(value))};
 }
 
-// kvz_contains(word, column...): whether the word, folded already, occurs in a column once that is
-// folded too. SQLite's own LIKE and lower() fold ASCII letters only.
-void Contains(sqlite3_context* context, int argc, sqlite3_value** argv) {
-  auto& folded = *static_cast<std::string*>(sqlite3_user_data(context));
+// kvz_fold(column...): the columns' texts folded (AppendFoldedCase), kColumnBreak between them.
+// SQLite's own LIKE and lower() fold ASCII letters only.
+void Fold(sqlite3_context* context, int argc, sqlite3_value** argv) {
   try {
-    const std::string_view word = ValueText(argv[0]);
-    for (int i = 1; i < argc; ++i) {
+    std::string folded;
+    for (int i = 0; i < argc; ++i) {
       const std::string_view text = ValueText(argv[i]);
       if (text.data() == nullptr && sqlite3_value_type(argv[i]) != SQLITE_NULL) {
         sqlite3_result_error_nomem(context);
         return;
       }
-      folded.clear();
+      if (i > 0) folded += kColumnBreak;
       AppendFoldedCase(folded, text);
-      if (folded.find(word) != std::string::npos) {
-        sqlite3_result_int(context, 1);
-        return;
-      }
     }
-    sqlite3_result_int(context, 0);
+    sqlite3_result_text(context, folded.data(), static_cast<int>(folded.size()), SQLITE_TRANSIENT);
   } catch (const std::bad_alloc&) {
     sqlite3_result_error_nomem(context);
   }
@@ -214,6 +243,101 @@ TProtocolRecord ReadEntry(sqlite3_stmt* statement) {
   return entry;
 }
 
+std::size_t CharacterCount(std::string_view text) {
+  std::size_t count = 0;
+  for (const char c : text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+  return count;
+}
+
+// The rows a filter selects, as SQL: the tables, the conditions with the texts they bind, and the
+// protocol number's column, by which the rows go newest first.
+struct TSelection {
+  std::string from;
+  std::string number;
+  std::vector<std::string> conditions;
+  std::vector<std::string> values;
+
+  std::string Where() const {
+    std::string sql;
+    for (std::size_t i = 0; i < conditions.size(); ++i)
+      sql += (i == 0 ? " WHERE " : " AND ") + conditions[i];
+    return sql;
+  }
+};
+
+// withRecords: the protocols' own columns are read, not only counted.
+TSelection Select(const TRegisterFilter& filter, bool withRecords) {
+  TSelection selection{"protocols", "number", {}, {}};
+  const std::string text = FoldedCase(filter.text);
+  const bool dated = filter.from || filter.to;
+  if (!text.empty()) {
+    // The index drives: it yields the matching numbers newest first, and only those protocols are
+    // read.
+    selection.from = withRecords || dated
+                         ? "protocols_search AS s CROSS JOIN protocols ON number = s.rowid"
+                         : "protocols_search AS s";
+    selection.number = "s.rowid";
+    if (text.find(kColumnBreak) != std::string::npos) {
+      // It could only be found across two columns.
+      selection.conditions.emplace_back("0");
+    } else if (CharacterCount(text) >= kIndexedLength) {
+      selection.conditions.emplace_back("s.protocols_search MATCH ?");
+      // One phrase, quoted: the typed text is matched as it stands, never read as a query.
+      std::string phrase = "\"";
+      for (const char c : text) phrase += c == '"' ? std::string("\"\"") : std::string(1, c);
+      selection.values.push_back(phrase + '"');
+    } else {
+      selection.conditions.emplace_back("instr(s.shown, ?) > 0");
+      selection.values.push_back(text);
+    }
+  }
+  if (filter.from) {
+    selection.conditions.emplace_back("made_at >= ?");
+    selection.values.push_back(DayText(std::chrono::sys_days(*filter.from)));
+  }
+  if (filter.to) {
+    selection.conditions.emplace_back("made_at < ?");
+    selection.values.push_back(DayText(std::chrono::sys_days(*filter.to) + std::chrono::days(1)));
+  }
+  return selection;
+}
+
+// The statement of sql with the selection's texts bound; they live as long as the selection.
+TStatement Bound(sqlite3* db, const std::string& fileName, const std::string& sql,
+                 const TSelection& selection) {
+  TStatement statement = Prepare(db, fileName, sql, kReadFailure);
+  for (std::size_t i = 0; i < selection.values.size(); ++i) {
+    const std::string& value = selection.values[i];
+    if (sqlite3_bind_text(statement.get(), static_cast<int>(i + 1), value.data(),
+                          static_cast<int>(value.size()), SQLITE_STATIC) != SQLITE_OK)
+      Fail(db, fileName, kReadFailure);
+  }
+  return statement;
+}
+
+// The numbers grow with every protocol: the register's last one is the floor of the next.
+std::string RowsSql(TSelection& selection, std::optional<std::int64_t> below,
+                    std::optional<std::size_t> limit) {
+  if (below) selection.conditions.push_back(selection.number + " < " + std::to_string(*below));
+  std::string sql = std::string("SELECT ") + kColumns + " FROM " + selection.from +
+                    selection.Where() + " ORDER BY " + selection.number + " DESC";
+  if (limit) sql += " LIMIT " + std::to_string(*limit);
+  return sql;
+}
+
+// Hands the selected rows to each, newest first, until it returns false.
+template <typename TEach>
+void VisitRows(sqlite3* db, const std::string& fileName, const TRegisterFilter& filter,
+               std::optional<std::int64_t> below, std::optional<std::size_t> limit, TEach&& each) {
+  TSelection selection = Select(filter, true);
+  const TStatement select = Bound(db, fileName, RowsSql(selection, below, limit), selection);
+  int step = SQLITE_ROW;
+  while ((step = sqlite3_step(select.get())) == SQLITE_ROW) {
+    if (!each(ReadEntry(select.get()))) return;
+  }
+  if (step != SQLITE_DONE) Fail(db, fileName, kReadFailure);
+}
+
 }  // namespace
 
 std::string RegisterDamage(const std::string& fileName, const std::atomic<bool>& stop) {
@@ -247,6 +371,13 @@ std::string RegisterDamage(const std::string& fileName, const std::atomic<bool>&
   return found;
 }
 
+int AddRegisterFunctions(sqlite3* db) {
+  // Deterministic and innocuous: the index's triggers call it, on whichever connection writes.
+  return sqlite3_create_function_v2(db, "kvz_fold", -1,
+                                    SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
+                                    Fold, nullptr, nullptr, nullptr);
+}
+
 // sqlite3_close_v2 has no failure to report: it closes at once or, with statements still open,
 // as soon as the last is finalised.
 void TProtocolRegister::TCloser::operator()(sqlite3* db) const {
@@ -260,6 +391,7 @@ TProtocolRegister::TProtocolRegister(const std::string& fileName) : fileName_(fi
   db_.reset(db);
   if (opened != SQLITE_OK) Fail(db, fileName_, kOpenFailure);
   sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  if (AddRegisterFunctions(db) != SQLITE_OK) Fail(db, fileName_, kOpenFailure);
 
   // Read before anything is set, so a register of a newer program is left exactly as it was.
   int version = SchemaVersion(db, fileName_);
@@ -296,11 +428,6 @@ TProtocolRegister::TProtocolRegister(const std::string& fileName) : fileName_(fi
       Exec(db, fileName_, "PRAGMA user_version = " + std::to_string(kSchemaVersion), kOpenFailure);
     });
   }
-
-  if (sqlite3_create_function_v2(db, "kvz_contains", -1,
-                                 SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY, &folded_,
-                                 Contains, nullptr, nullptr, nullptr) != SQLITE_OK)
-    Fail(db, fileName_, kOpenFailure);
 }
 
 TProtocolRegister::~TProtocolRegister() = default;
@@ -357,42 +484,33 @@ std::optional<std::int64_t> TProtocolRegister::LastNumber() {
   return QueryInteger(db_.get(), fileName_, "SELECT max(number) FROM protocols", kReadFailure);
 }
 
-std::vector<TProtocolRecord> TProtocolRegister::Find(const TRegisterFilter& filter) {
-  std::vector<std::string> conditions;
-  std::vector<std::string> values;
-  if (filter.from) {
-    conditions.emplace_back("made_at >= ?");
-    values.push_back(DayText(std::chrono::sys_days(*filter.from)));
-  }
-  if (filter.to) {
-    conditions.emplace_back("made_at < ?");
-    values.push_back(DayText(std::chrono::sys_days(*filter.to) + std::chrono::days(1)));
-  }
-  if (!filter.text.empty()) {
-    conditions.push_back(std::string("kvz_contains(?, ") + kShownColumns + ")");
-    values.push_back(FoldedCase(filter.text));
-  }
-  std::string sql = std::string("SELECT ") + kColumns + " FROM protocols";
-  for (std::size_t i = 0; i < conditions.size(); ++i)
-    sql += (i == 0 ? " WHERE " : " AND ") + conditions[i];
-  // The numbers grow with every protocol: the register's last one is the floor of the next.
-  sql += " ORDER BY number DESC";
-
+std::int64_t TProtocolRegister::Count(const TRegisterFilter& filter) {
+  const TSelection selection = Select(filter, false);
   sqlite3* db = db_.get();
-  const TStatement select = Prepare(db, fileName_, sql, kReadFailure);
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    if (sqlite3_bind_text(select.get(), static_cast<int>(i + 1), values[i].data(),
-                          static_cast<int>(values[i].size()), SQLITE_STATIC) != SQLITE_OK)
-      Fail(db, fileName_, kReadFailure);
-  }
+  const TStatement count =
+      Bound(db, fileName_, "SELECT count(*) FROM " + selection.from + selection.Where(), selection);
+  if (sqlite3_step(count.get()) != SQLITE_ROW) Fail(db, fileName_, kReadFailure);
+  return sqlite3_column_int64(count.get(), 0);
+}
+
+std::vector<TProtocolRecord> TProtocolRegister::Page(const TRegisterFilter& filter,
+                                                     std::optional<std::int64_t> below,
+                                                     std::size_t limit) {
   std::vector<TProtocolRecord> entries;
-  int step = SQLITE_ROW;
-  while ((step = sqlite3_step(select.get())) == SQLITE_ROW)
-    entries.push_back(ReadEntry(select.get()));
-  if (step != SQLITE_DONE) Fail(db, fileName_, kReadFailure);
+  entries.reserve(limit);
+  VisitRows(db_.get(), fileName_, filter, below, limit, [&](TProtocolRecord entry) {
+    entries.push_back(std::move(entry));
+    return true;
+  });
   return entries;
 }
 
 int RegisterSchemaVersion() {
   return kSchemaVersion;
+}
+
+void TProtocolRegister::ForEach(const TRegisterFilter& filter,
+                                const std::function<bool(const TProtocolRecord&)>& each) {
+  VisitRows(db_.get(), fileName_, filter, std::nullopt, std::nullopt,
+            [&](const TProtocolRecord& entry) { return each(entry); });
 }

@@ -51,9 +51,9 @@ struct TProtocolRecord {
   bool operator==(const TProtocolRecord&) const = default;
 };
 
-// What Find selects: rows where Text occurs in the number, date, client, item, material, result
-// or verdict, ignoring letter case (Latin and Cyrillic); and whose date lies within From..to,
-// both days included. An empty text or a missing day does not restrict.
+// What the queries select: rows where Text occurs in the number, date, client, item, material,
+// result or verdict, ignoring letter case (Latin and Cyrillic); and whose date lies within
+// From..to, both days included. An empty text or a missing day does not restrict.
 struct TRegisterFilter {
   std::string text;
   std::optional<std::chrono::year_month_day> from;
@@ -90,8 +90,16 @@ class TProtocolRegister {
                   const std::function<bool(TProtocolRecord&)>& keepPage);
   // The greatest number recorded; none in an empty register.
   std::optional<std::int64_t> LastNumber();
-  // The rows the filter selects, newest first.
-  std::vector<TProtocolRecord> Find(const TRegisterFilter& filter);
+  // How many rows the filter selects.
+  std::int64_t Count(const TRegisterFilter& filter);
+  // At most limit of the rows the filter selects, newest first, numbered below `below` when that
+  // is given: the page after one whose last row had that number.
+  std::vector<TProtocolRecord> Page(const TRegisterFilter& filter,
+                                    std::optional<std::int64_t> below, std::size_t limit);
+  // Hands the rows the filter selects to each, newest first, one at a time, until it returns
+  // false.
+  void ForEach(const TRegisterFilter& filter,
+               const std::function<bool(const TProtocolRecord&)>& each);
 
  private:
   struct TCloser {
@@ -101,11 +109,12 @@ class TProtocolRegister {
   void Insert(const TProtocolRecord& entry);
 
   std::string fileName_;
-  // The text search's working copy of each folded column, reused row after row.
-  std::string folded_;
   std::unique_ptr<sqlite3, TCloser> db_;
 };
 
 // The schema version (PRAGMA user_version) of the registers this program writes; it opens no newer
 // one.
 int RegisterSchemaVersion();
+// Makes the register's own SQL functions known to a connection to its file, which the register's
+// triggers need before it may write: SQLite's result code, SQLITE_OK when done.
+int AddRegisterFunctions(sqlite3* db);

@@ -10,6 +10,8 @@ namespace {
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr char kSeparator = ';';
+// Rows gather into pieces of about this size before they are written.
+constexpr std::size_t kWriteChunk = 64 * 1024;
 
 const char* const kCaptions[] = {
     "Номер",
@@ -57,6 +59,39 @@ std::string NoFormula(const std::string& text) {
   return starters.find(text[first]) == std::string_view::npos ? text : "'" + text;
 }
 
+void EndLine(std::string& bytes, std::string& line) {
+  line.pop_back();  // the separator after the last field
+  bytes += line;
+  bytes += kLineEnd;
+  line.clear();
+}
+
+void AppendCaptions(std::string& bytes) {
+  std::string line;
+  for (const char* caption : kCaptions) {
+    AppendField(line, caption);
+    line += kSeparator;
+  }
+  EndLine(bytes, line);
+}
+
+void AppendRow(std::string& bytes, const TProtocolRecord& row, const TModeName& modeName) {
+  // Numbers stay numbers; every typed or stored text is guarded.
+  const std::string fields[] = {
+      std::to_string(row.number),    ShownDateTime(row.madeAt), NoFormula(row.place),
+      NoFormula(row.operatorName),   NoFormula(row.item),       NoFormula(row.material),
+      NoFormula(row.client),         NoFormula(row.document),   NoFormula(row.documentNo),
+      NoFormula(row.resultText),     std::to_string(row.u1),    std::to_string(row.u2),
+      NoFormula(modeName(row.mode)), NoFormula(row.verdict),
+  };
+  std::string line;
+  for (const std::string& field : fields) {
+    AppendField(line, field);
+    line += kSeparator;
+  }
+  EndLine(bytes, line);
+}
+
 }  // namespace
 
 std::string ShownDateTime(const std::string& madeAt) {
@@ -71,40 +106,20 @@ std::string ShownDateTime(const std::string& madeAt) {
          madeAt.substr(11, 5);
 }
 
-std::string RegisterCsv(const std::vector<TProtocolRecord>& rows, const TModeName& modeName) {
-  std::string bytes(kByteOrderMark);
-  std::string line;
-  auto endLine = [&] {
-    line.pop_back();  // the separator after the last field
-    bytes += line;
-    bytes += kLineEnd;
-    line.clear();
-  };
-  for (const char* caption : kCaptions) {
-    AppendField(line, caption);
-    line += kSeparator;
-  }
-  endLine();
-  for (const TProtocolRecord& row : rows) {
-    // Numbers stay numbers; every typed or stored text is guarded.
-    const std::string fields[] = {
-        std::to_string(row.number),    ShownDateTime(row.madeAt), NoFormula(row.place),
-        NoFormula(row.operatorName),   NoFormula(row.item),       NoFormula(row.material),
-        NoFormula(row.client),         NoFormula(row.document),   NoFormula(row.documentNo),
-        NoFormula(row.resultText),     std::to_string(row.u1),    std::to_string(row.u2),
-        NoFormula(modeName(row.mode)), NoFormula(row.verdict),
-    };
-    for (const std::string& field : fields) {
-      AppendField(line, field);
-      line += kSeparator;
-    }
-    endLine();
-  }
-  return bytes;
-}
-
-void WriteRegisterCsv(const std::string& fileName, const std::vector<TProtocolRecord>& rows,
+void WriteRegisterCsv(const std::string& fileName, const TRegisterRows& rows,
                       const TModeName& modeName) {
-  if (!WriteFileAtomically(fileName, RegisterCsv(rows, modeName)))
-    throw TFileError("Не удалось записать файл \"" + fileName + "\"");
+  const bool written = WriteFileAtomically(fileName, [&](const TWriteBytes& write) {
+    std::string bytes(kByteOrderMark);
+    AppendCaptions(bytes);
+    bool ok = true;
+    rows([&](const TProtocolRecord& row) {
+      AppendRow(bytes, row, modeName);
+      if (bytes.size() < kWriteChunk) return true;
+      ok = write(bytes);
+      bytes.clear();
+      return ok;
+    });
+    return ok && write(bytes);
+  });
+  if (!written) throw TFileError("Не удалось записать файл \"" + fileName + "\"");
 }

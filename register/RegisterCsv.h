@@ -2,7 +2,6 @@
 
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "register/ProtocolRegister.h"
 
@@ -19,10 +18,12 @@ using TModeName = std::function<std::string(char mode)>;
 // A text that is no date of the register's is shown as it is.
 std::string ShownDateTime(const std::string& madeAt);
 
-// The file's bytes: a row of column captions, then one line per row, in the order given.
-std::string RegisterCsv(const std::vector<TProtocolRecord>& rows, const TModeName& modeName);
+// Where the exported rows come from: hands them to each, in order, until it returns false.
+using TRegisterRows = std::function<void(const std::function<bool(const TProtocolRecord&)>& each)>;
 
-// Writes them in one step (WriteFileAtomically). Throws TFileError when the file cannot be
-// written.
-void WriteRegisterCsv(const std::string& fileName, const std::vector<TProtocolRecord>& rows,
+// Writes a row of column captions, then one line per row, in the order given, in one step
+// (WriteFileAtomically) as the rows come, holding a few of them at a time.
+// Throws TFileError when the file cannot be written, and passes on what rows throws; either way
+// the old file stays as it was.
+void WriteRegisterCsv(const std::string& fileName, const TRegisterRows& rows,
                       const TModeName& modeName);

@@ -154,7 +154,7 @@ void PrintProtocolTest::confirmedProtocolsAreKeptAcrossRuns() {
   QCOMPARE(gui.previews.size(), std::size_t(2));
   QCOMPARE(gui.previews.back().title, QString("Протокол №1501"));
   TProtocolRegister reg(gui.dir.File("protocols.db"));
-  const std::vector<TProtocolRecord> kept = reg.Find({});
+  const std::vector<TProtocolRecord> kept = reg.Page({}, {}, 10);
   QCOMPARE(kept.size(), std::size_t(2));
   QCOMPARE(kept[0].number, 1501);
   const TProtocolRecord& first = kept[1];
@@ -174,7 +174,7 @@ void PrintProtocolTest::confirmedProtocolsAreKeptAcrossRuns() {
   QCOMPARE(pdf.read(5), QByteArray("%PDF-"));
   TRegisterFilter byClient;
   byClient.text = "сидоров";
-  QCOMPARE(reg.Find(byClient).size(), std::size_t(1));
+  QCOMPARE(reg.Count(byClient), 1);
   // A kept protocol shows again as it was printed, even where the system's date format changed.
   const QLocale before;
   QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
@@ -237,7 +237,7 @@ void PrintProtocolTest::certifiesTheResultShownAtThePress() {
              gui.printProtocolForm->OkButton->click();
            });
   QCOMPARE(gui.previews.at(0).Field("ResInd").text, QString("   соответствует"));
-  QCOMPARE(TProtocolRegister(gui.dir.File("protocols.db")).Find({}).at(0).resultText,
+  QCOMPARE(TProtocolRegister(gui.dir.File("protocols.db")).Page({}, {}, 1).at(0).resultText,
            shown.toStdString());
 }
 

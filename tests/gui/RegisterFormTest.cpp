@@ -39,6 +39,7 @@ class RegisterFormTest : public QObject {
   void filter_data();
   void filter();
   void exportWritesTheShownRows();
+  void rowsAreReadAsTheyAreScrolledTo();
   void openingARowPreviewsItsProtocol();
   void registerThatCannotBeOpenedIsReportedAndTheWindowStaysUsable();
 };
@@ -58,10 +59,13 @@ void RegisterFormTest::csv() {
       {"\t=1", "'\t=1"},
       {"А=Б", "А=Б"},
   };
+  const TempDir dir;
   for (const auto& [client, field] : clients) {
-    const std::string bytes =
-        RegisterCsv({Protocol(1500, "2013-01-19T12:00:41", client)},
-                    [](char mode) { return std::string("Режим \"") + mode + '"'; });
+    WriteRegisterCsv(
+        dir.File("журнал.csv"),
+        [&](const auto& each) { each(Protocol(1500, "2013-01-19T12:00:41", client)); },
+        [](char mode) { return std::string("Режим \"") + mode + '"'; });
+    const std::string bytes = dir.Read("журнал.csv");
     QCOMPARE(bytes.substr(0, 3), std::string("\xEF\xBB\xBF"));
     QCOMPARE(QString::fromStdString(bytes.substr(3)),
              QString("Номер;Дата;Место проведения измерений;Измерения проводил;Изделие;Материал;"
@@ -131,6 +135,32 @@ void RegisterFormTest::exportWritesTheShownRows() {
   QVERIFY(text.contains("\r\n103;03.12.2026 00:00;"));
   QVERIFY(text.contains("\r\n102;02.12.2026 23:59;"));
   QVERIFY(shown.gui.boxes.empty());
+}
+
+void RegisterFormTest::rowsAreReadAsTheyAreScrolledTo() {
+  GuiHarness gui;
+  gui.StartIdle();
+  {
+    TProtocolRegister reg(RegisterFileName());
+    for (int number = 1; number <= 401; ++number)
+      reg.Record(Protocol(number, "2026-12-01T09:05:00", "Петрова"));
+  }
+  TRegisterForm& form = *gui.registerForm;
+  form.show();
+  const QAbstractItemModel& model = *form.RegisterTable->model();
+  QCOMPARE(form.CountLabel->text(), QString("Показано протоколов: 401"));
+  QCOMPARE(model.rowCount(), 200);
+  for (const int rows : {400, 401}) {
+    form.RegisterTable->scrollToBottom();
+    QTRY_COMPARE(model.rowCount(), rows);
+  }
+  QCOMPARE(model.index(400, 0).data().toString(), QString("1"));
+  form.SearchEdit->setText("петрова");
+  QTRY_COMPARE(model.rowCount(), 200);
+  QVERIFY(form.ExportTo(QString::fromStdString(gui.dir.File("all.csv"))));
+  QCOMPARE(QString::fromStdString(gui.dir.Read("all.csv")).count("\r\n"), 402);
+  form.hide();
+  QCOMPARE(model.rowCount(), 0);
 }
 
 void RegisterFormTest::openingARowPreviewsItsProtocol() {

@@ -43,7 +43,7 @@ TEST(RegisterBackupTest, CopyWhileWritingThenRestoreRoundTrip) {
   const std::string file = dir.File("protocols.db");
   TProtocolRegister other(file);
   for (std::int64_t n = 1; n <= 300; ++n) other.Record(Entry(n));
-  const std::vector<TProtocolRecord> before = other.Find({});
+  const std::vector<TProtocolRecord> before = other.Page({}, {}, 1000);
   std::int64_t next = 301;
   {
     TRegisterCopy copy(file, dir.File("copy.db"));
@@ -56,7 +56,7 @@ TEST(RegisterBackupTest, CopyWhileWritingThenRestoreRoundTrip) {
   EXPECT_EQ(CheckedCopyCount(dir.File("copy.db")), 300);
 
   RestoreRegister(file, dir.File("copy.db"), dir.File("kept.db"));
-  EXPECT_EQ(other.Find({}), before);
+  EXPECT_EQ(other.Page({}, {}, 1000), before);
   EXPECT_EQ(ProtocolCount(dir.File("kept.db")), next - 1);
   EXPECT_EQ(JournalMode(file), "wal");
   // The kept register's name is never taken over, nor a copy's.

@@ -46,9 +46,22 @@ std::vector<std::int64_t> Numbers(const std::vector<TProtocolRecord>& entries) {
   return numbers;
 }
 
+// Every row the filter selects, read as the window reads them: a page of two at a time.
+std::vector<std::int64_t> Paged(TProtocolRegister& reg, const TRegisterFilter& filter) {
+  std::vector<std::int64_t> numbers;
+  for (auto page = reg.Page(filter, {}, 2); !page.empty();
+       page = reg.Page(filter, page.back().number, 2)) {
+    for (const TProtocolRecord& entry : page) numbers.push_back(entry.number);
+  }
+  return numbers;
+}
+
 // The file as another program instance, or a crash, leaves it.
 struct RawConnection {
-  explicit RawConnection(const std::string& file) { sqlite3_open(file.c_str(), &db); }
+  explicit RawConnection(const std::string& file) {
+    sqlite3_open(file.c_str(), &db);
+    AddRegisterFunctions(db);
+  }
   ~RawConnection() { sqlite3_close(db); }
   void Exec(const char* sql) {
     ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
@@ -74,10 +87,10 @@ TEST(RegisterTest, RecordedProtocolsSurviveReopening) {
   }
   TProtocolRegister reg(file);
   EXPECT_EQ(reg.LastNumber(), 348000);
-  EXPECT_EQ(reg.Find({}), (std::vector{second, first}));
+  EXPECT_EQ(reg.Page({}, {}, 5), (std::vector{second, first}));
 }
 
-TEST(RegisterTest, FindMatchesShownColumnsIgnoringCaseWithinDays) {
+TEST(RegisterTest, SearchMatchesShownColumnsIgnoringCaseWithinDays) {
   TempDir dir;
   TProtocolRegister reg(dir.File("protocols.db"));
   reg.Record(Entry(100, "2026-11-30T23:59:59", "Петрова Анна"));
@@ -112,14 +125,38 @@ TEST(RegisterTest, FindMatchesShownColumnsIgnoringCaseWithinDays) {
       {filter("102"), {102}},
       {filter("2026-12-01"), {102, 101}},
       {filter("%"), {}},
+      {filter("нНа"), {100}},
+      {filter("01.12.2026 00"), {101}},
+      // Too short for the index.
+      {filter("Ю."), {102}},
+      {filter("j"), {103}},
+      {filter("03"), {103}},
+      {filter("\"Пет"), {}},
+      {filter("ю.", day(12, 2), {}), {}},
       {filter("", day(12, 1), day(12, 1)), {102, 101}},
       {filter("", day(12, 2), {}), {103}},
       {filter("", {}, day(11, 30)), {100}},
       {filter("петров", day(12, 1), {}), {101}},
       {filter(""), {103, 102, 101, 100}},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(Numbers(reg.Find(c.filter)), c.numbers) << '"' << c.filter.text << '"';
+  for (const auto& c : cases) {
+    EXPECT_EQ(Paged(reg, c.filter), c.numbers) << '"' << c.filter.text << '"';
+    EXPECT_EQ(reg.Count(c.filter), std::ssize(c.numbers)) << '"' << c.filter.text << '"';
+  }
+}
+
+// A register of the first version: the upgrade indexes the protocols it holds.
+TEST(RegisterTest, UpgradeIndexesKeptProtocols) {
+  TempDir dir;
+  const std::string file = dir.File("protocols.db");
+  TProtocolRegister(file).Record(Entry(5, "2026-12-08T10:00:00", "Сёмина"));
+  RawConnection(file).Exec(
+      "DROP TRIGGER protocols_search_insert; DROP TRIGGER protocols_search_delete;"
+      "DROP TRIGGER protocols_search_update; DROP TABLE protocols_search; PRAGMA user_version = "
+      "1;");
+  TProtocolRegister reg(file);
+  reg.Record(Entry(6, "2026-12-08T10:01:00", "Семина"));
+  EXPECT_EQ(Paged(reg, {"СЕМИН", {}, {}}), (std::vector<std::int64_t>{6, 5}));
 }
 
 TEST(RegisterTest, CaseFoldCoversEveryLetterOfWindows1251) {
@@ -141,7 +178,7 @@ TEST(RegisterTest, CaseFoldCoversEveryLetterOfWindows1251) {
 TEST(RegisterTest, ForeignFilesAreInitialisedOrRefusedUnchanged) {
   TempDir dir;
   const std::string newer = dir.File("newer.db");
-  RawConnection(newer).Exec("PRAGMA user_version = 2; CREATE TABLE protocols (future);");
+  RawConnection(newer).Exec("PRAGMA user_version = 99; CREATE TABLE protocols (future);");
   dir.Write("empty.db", "");
   dir.Write("text.db", std::string(4096, 'x'));
   for (const std::string& file : {dir.File("empty.db"), newer, dir.File("text.db")}) {
@@ -181,7 +218,7 @@ TEST(RegisterTest, TornTransactionLeavesTheLastCommittedState) {
     std::filesystem::copy_file(file + suffix, crashed.File("protocols.db") + suffix);
 
   TProtocolRegister(crashed.File("protocols.db")).Record(Entry(2, kept.madeAt, "Ёлкин Ю."));
-  const auto entries = TProtocolRegister(crashed.File("protocols.db")).Find({});
+  const auto entries = TProtocolRegister(crashed.File("protocols.db")).Page({}, {}, 5);
   ASSERT_EQ(Numbers(entries), (std::vector<std::int64_t>{2, 1}));
   EXPECT_EQ(entries[1], kept);
 }
