@@ -1,6 +1,7 @@
 #include "protocol/RegisterUn.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QStandardPaths>
@@ -30,6 +31,11 @@ const struct {
     {"Номер", 70},     {"Дата", 110},      {"Сдатчик", 150},    {"Изделие", 100},
     {"Материал", 150}, {"Результат", 190}, {"Заключение", 120},
 };
+
+// A slice of a count the index cannot help with, and the numbers its first slice spans: a
+// thousandth of a day each, so a day of an office's protocols, or a thousand where they lie close.
+constexpr int kCountSliceMs = 12;
+constexpr std::int64_t kFirstCountSpan = 1000;
 
 const QString kCsvFilter = "Файлы CSV (*.csv)";
 
@@ -134,6 +140,7 @@ TRegisterForm::TRegisterForm(QWidget* owner, TFileName registerFile, TOpenRecord
   SearchTimer.setSingleShot(true);
   SearchTimer.setInterval(kSearchDelayMs);
   connect(&SearchTimer, &QTimer::timeout, this, &TRegisterForm::Refresh);
+  connect(&CountTimer, &QTimer::timeout, this, &TRegisterForm::CountStep);
   connect(SearchEdit, &QLineEdit::textChanged, &SearchTimer, qOverload<>(&QTimer::start));
   for (const std::pair<QCheckBox*, QDateEdit*>& day :
        {std::pair(FromCheckBox, FromDateEdit), std::pair(ToCheckBox, ToDateEdit)}) {
@@ -172,22 +179,64 @@ void TRegisterForm::Refresh() {
   try {
     if (!register_) register_ = std::make_unique<TProtocolRegister>(registerFile_());
     filter_ = Filter();
-    ShowRows(register_->Count(filter_));
+    CountTimer.stop();
+    if (TProtocolRegister::ReadsEveryRow(filter_)) {
+      counted_ = 0;
+      countBelow_.reset();
+      countSpan_ = kFirstCountSpan;
+      ShowRows(std::nullopt);
+      CountTimer.start();
+    } else {
+      ShowRows(register_->Count(filter_));
+    }
   } catch (const TRegisterError& e) {
     ShowRows(0);
     GuiLink().ReportError(e.what());
   }
 }
 
-void TRegisterForm::ShowRows(std::int64_t count) {
-  if (count > 0) {
-    model_.SetRows(count, [this](std::optional<std::int64_t> below) { return ReadPage(below); });
+void TRegisterForm::ShowRows(std::optional<std::int64_t> count) {
+  if (count.value_or(1) > 0) {
+    model_.SetRows(count.value_or(INT64_MAX),
+                   [this](std::optional<std::int64_t> below) { return ReadPage(below); });
   } else {
     model_.Clear();
   }
-  CountLabel->setText(QString("Показано протоколов: %1").arg(count));
-  OpenButton->setEnabled(count > 0);
+  if (count)
+    ShowCount(*count);
+  else
+    CountLabel->setText("Показано протоколов: подсчёт...");
+  OpenButton->setEnabled(model_.rowCount() > 0);
   if (model_.rowCount() > 0) RegisterTable->setCurrentIndex(model_.index(0, 0));
+}
+
+void TRegisterForm::ShowCount(std::int64_t count) {
+  CountLabel->setText(QString("Показано протоколов: %1").arg(count));
+}
+
+void TRegisterForm::CountStep() {
+  try {
+    const std::optional<std::int64_t> top = register_->LastNumber(countBelow_);
+    if (!top) {
+      CountTimer.stop();
+      ShowCount(counted_);
+      return;
+    }
+    const std::int64_t below = *top + 1;
+    const std::int64_t from = below - countSpan_;
+    QElapsedTimer slice;
+    slice.start();
+    counted_ += register_->Count(filter_, std::pair(from, below));
+    countBelow_ = from;
+    // The numbers lie as densely as protocols were made: the slice follows the time it takes.
+    if (slice.elapsed() < kCountSliceMs / 2)
+      countSpan_ *= 2;
+    else if (slice.elapsed() > kCountSliceMs * 2 && countSpan_ > 1)
+      countSpan_ /= 2;
+  } catch (const TRegisterError& e) {
+    CountTimer.stop();
+    GuiLink().ReportError(e.what());
+  }
 }
 
 // The view asks for pages while it lays itself out, so a failure is shown once the asking is
@@ -269,6 +318,7 @@ void TRegisterForm::showEvent(QShowEvent* event) {
 void TRegisterForm::hideEvent(QHideEvent* event) {
   // Not held while hidden, so that a backup copies a closed file.
   SearchTimer.stop();
+  CountTimer.stop();
   model_.Clear();
   register_.reset();
   QDialog::hideEvent(event);

@@ -81,8 +81,11 @@ class TRegisterForm : public QDialog, public Ui::TRegisterForm {
 
  private:
   TRegisterFilter Filter() const;
-  // Shows count rows, read from the register as filter_ selects them.
-  void ShowRows(std::int64_t count);
+  // Shows count rows, read from the register as filter_ selects them; with no count yet, as many
+  // as there are, counted in slices (CountStep).
+  void ShowRows(std::optional<std::int64_t> count);
+  void ShowCount(std::int64_t count);
+  void CountStep();
   std::vector<TProtocolRecord> ReadPage(std::optional<std::int64_t> below);
 
   TFileName registerFile_;
@@ -94,4 +97,10 @@ class TRegisterForm : public QDialog, public Ui::TRegisterForm {
   TRegisterFilter filter_;
   // Typing restarts it; the search runs once the operator pauses.
   QTimer SearchTimer;
+  // A search too short for the index is counted a slice of numbers per turn of the event loop:
+  // in one go it would hold the window for half a second at a million protocols.
+  QTimer CountTimer;
+  std::int64_t counted_ = 0;
+  std::optional<std::int64_t> countBelow_;
+  std::int64_t countSpan_ = 0;
 };

@@ -480,12 +480,25 @@ void TProtocolRegister::RecordNext(TProtocolRecord& entry, std::int64_t floor,
   });
 }
 
-std::optional<std::int64_t> TProtocolRegister::LastNumber() {
-  return QueryInteger(db_.get(), fileName_, "SELECT max(number) FROM protocols", kReadFailure);
+std::optional<std::int64_t> TProtocolRegister::LastNumber(std::optional<std::int64_t> below) {
+  return QueryInteger(db_.get(), fileName_,
+                      "SELECT max(number) FROM protocols" +
+                          (below ? " WHERE number < " + std::to_string(*below) : ""),
+                      kReadFailure);
 }
 
-std::int64_t TProtocolRegister::Count(const TRegisterFilter& filter) {
-  const TSelection selection = Select(filter, false);
+bool TProtocolRegister::ReadsEveryRow(const TRegisterFilter& filter) {
+  const std::string text = FoldedCase(filter.text);
+  return !text.empty() && CharacterCount(text) < kIndexedLength;
+}
+
+std::int64_t TProtocolRegister::Count(
+    const TRegisterFilter& filter, std::optional<std::pair<std::int64_t, std::int64_t>> fromBelow) {
+  TSelection selection = Select(filter, false);
+  if (fromBelow) {
+    selection.conditions.push_back(selection.number + " >= " + std::to_string(fromBelow->first));
+    selection.conditions.push_back(selection.number + " < " + std::to_string(fromBelow->second));
+  }
   sqlite3* db = db_.get();
   const TStatement count =
       Bound(db, fileName_, "SELECT count(*) FROM " + selection.from + selection.Where(), selection);

@@ -8,6 +8,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct sqlite3;
@@ -88,10 +89,14 @@ class TProtocolRegister {
   // the register cannot be written; a page kept by then stays where it is.
   void RecordNext(TProtocolRecord& entry, std::int64_t floor,
                   const std::function<bool(TProtocolRecord&)>& keepPage);
-  // The greatest number recorded; none in an empty register.
-  std::optional<std::int64_t> LastNumber();
-  // How many rows the filter selects.
-  std::int64_t Count(const TRegisterFilter& filter);
+  // The greatest number recorded, below `below` when that is given; none in an empty register.
+  std::optional<std::int64_t> LastNumber(std::optional<std::int64_t> below = std::nullopt);
+  // Whether the filter's text is too short for the search index: counting its rows then reads
+  // every protocol.
+  static bool ReadsEveryRow(const TRegisterFilter& filter);
+  // How many rows the filter selects, of those numbered from..below-1 when that is given.
+  std::int64_t Count(const TRegisterFilter& filter,
+                     std::optional<std::pair<std::int64_t, std::int64_t>> fromBelow = std::nullopt);
   // At most limit of the rows the filter selects, newest first, numbered below `below` when that
   // is given: the page after one whose last row had that number.
   std::vector<TProtocolRecord> Page(const TRegisterFilter& filter,
