@@ -51,6 +51,8 @@ void TRegisterModel::SetRows(std::int64_t total, TPage page) {
   page_ = std::move(page);
   total_ = total;
   rows_ = total_ > 0 ? page_(std::nullopt) : std::vector<TProtocolRecord>();
+  // Nothing where rows were counted: a failed read, which is not tried again for the next page.
+  if (rows_.empty()) total_ = 0;
   endResetModel();
 }
 
