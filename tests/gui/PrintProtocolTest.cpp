@@ -114,7 +114,7 @@ void PrintProtocolTest::protocolNumber() {
 
 void PrintProtocolTest::numbersNeverRepeatWithinARun() {
   GuiHarness gui;
-  gui.Start();
+  gui.StartIdle();
   TProtocolEntry entry;
   gui.printForm->FillAndPreview(Measured(2), entry);
   gui.now = gui.now.addSecs(30);
@@ -188,7 +188,7 @@ void PrintProtocolTest::filledPage() {
   QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
   GuiHarness gui;
   gui.now = QDateTime(QDate(2026, 12, 7), QTime(9, 15));
-  gui.Start();
+  gui.StartIdle();
   RunDialog(gui, 2, [&] {
     FillAll(*gui.printProtocolForm);
     gui.printProtocolForm->OkButton->click();
@@ -273,7 +273,7 @@ void PrintProtocolTest::checksInOrder() {
   QFETCH(QString, message);
   QFETCH(QString, focus);
   GuiHarness gui;
-  gui.Start();
+  gui.StartIdle();
   TPrintProtocolForm& form = *gui.printProtocolForm;
   form.show();
   QVERIFY(QTest::qWaitForWindowActive(&form));
@@ -299,7 +299,7 @@ void PrintProtocolTest::checksInOrder() {
 
 void PrintProtocolTest::trimmedEntriesAreRememberedOnce() {
   GuiHarness gui;
-  gui.Start();
+  gui.StartIdle();
   // Entries stay sorted without regard to case; a different case of a listed one is not added.
   for (const char* typed : {"  Тула  ", "Москва", "тула "}) {
     RunDialog(gui, 2, [&] {
@@ -318,7 +318,7 @@ void PrintProtocolTest::trimmedEntriesAreRememberedOnce() {
 
 void PrintProtocolTest::closingStillSavesWhatWasTyped() {
   GuiHarness gui;
-  gui.Start();
+  gui.StartIdle();
   RunDialog(gui, 2, [&] {
     gui.printProtocolForm->FIOCB->setEditText("Иванов И.И.");
     gui.printProtocolForm->DocCB->setEditText("Паспорт");
@@ -373,7 +373,7 @@ void PrintProtocolTest::historyList() {
 
 void PrintProtocolTest::fieldsTakeOnlyWhatAHistoryFileHolds() {
   GuiHarness gui;
-  gui.Start();
+  gui.StartIdle();
   TPrintProtocolForm& form = *gui.printProtocolForm;
   QStringList texts;
   for (QLineEdit* edit :
@@ -395,7 +395,7 @@ void PrintProtocolTest::clearKeepsAnOnlyRememberedName() {
   GuiHarness gui;
   gui.dir.Write("FIOCB.lst", "\xcf\xe5\xf2\xf0\xee\xe2\r\n");
   gui.dir.Write("PlaceCB.lst", "\xd2\xf3\xeb\xe0\r\nTver\r\n");
-  gui.Start();
+  gui.StartIdle();
   TPrintProtocolForm& form = *gui.printProtocolForm;
   QCOMPARE(form.FIOCB->currentText(), QString("Петров"));
   FillAll(form);
@@ -412,7 +412,7 @@ void PrintProtocolTest::clearKeepsAnOnlyRememberedName() {
 
 void PrintProtocolTest::keyboardAndScreenReaderReachEveryField() {
   GuiHarness gui;
-  gui.Start();
+  gui.StartIdle();
   TPrintProtocolForm& form = *gui.printProtocolForm;
   const std::vector<QWidget*> order = {form.PlaceCB,   form.FIOCB, form.ObjectCB, form.ObjectTypeCB,
                                        form.ClientFIO, form.DocCB, form.DocNo,    form.PlaceCB};
@@ -451,7 +451,7 @@ void PrintProtocolTest::keyboardAndScreenReaderReachEveryField() {
 
 void PrintProtocolTest::unwritableFolderIsReportedAndTheProtocolStillMade() {
   GuiHarness gui;
-  gui.Start();
+  gui.StartIdle();
   const WorkDirScope gone(gui.dir.File("gone") + "/");
   RunDialog(gui, 2, [&] {
     FillAll(*gui.printProtocolForm);
@@ -471,7 +471,7 @@ void PrintProtocolTest::unwritableFolderIsReportedAndTheProtocolStillMade() {
 void PrintProtocolTest::deleteHistoryKeepsTheListsInMemory() {
   GuiHarness gui;
   gui.dir.Write("DocCB.lst", "\xcf\xe0\xf1\xef\xee\xf0\xf2\r\n");
-  gui.Start();
+  gui.StartIdle();
   gui.printProtocolForm->DeleteHistory();
   QVERIFY(!std::filesystem::exists(gui.dir.File("DocCB.lst")));
   QCOMPARE(ItemTexts(gui.printProtocolForm->DocCB), QStringList{"Паспорт"});
