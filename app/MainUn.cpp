@@ -128,6 +128,11 @@ void TMainForm::SetForms(TSetupForm* setupForm, TPrintProtocolForm* printProtoco
   WatchTimer->start();
   auto* shortcut = new QShortcut(QKeySequence("Ctrl+Shift+E"), this);
   connect(shortcut, &QShortcut::activated, emulateForm, &QWidget::show);
+  // As the button: only once a result is there to print.
+  auto* printShortcut = new QShortcut(QKeySequence::Print, this);
+  connect(printShortcut, &QShortcut::activated, this, [this] {
+    if (PrintButton->isEnabled()) PrintButtonClick();
+  });
   auto* registerShortcut = new QShortcut(QKeySequence("Ctrl+J"), this);
   connect(registerShortcut, &QShortcut::activated, registerForm, &QDialog::exec);
 }

@@ -61,6 +61,7 @@ class MainFormTest : public QObject {
   void powerOffClearsTheWorkingMode();
   void resultIndex_data();
   void resultIndex();
+  void ctrlPOpensTheProtocolOnceThereIsAResult();
   void resultDuringTransientStateIsWiped();
   void informationWindowShowsTheDetectorIdentity();
   void errorEscapingAHandlerIsShownAndTheProgramGoesOn();
@@ -368,6 +369,23 @@ void MainFormTest::resultIndex() {
   QCOMPARE(form.LastResultIndex, index);
   QCOMPARE(form.WorkResLabel->text(), verdict);
   QVERIFY(form.PrintButton->isEnabled());
+}
+
+void MainFormTest::ctrlPOpensTheProtocolOnceThereIsAResult() {
+  GuiHarness gui;
+  TMainForm& form = gui.StartIdle();
+  form.show();
+  form.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&form));
+  QTest::keyClick(&form, Qt::Key_P, Qt::ControlModifier);
+  QVERIFY(!gui.printProtocolForm->isVisible());
+  form.Device().Mode = 'y';
+  form.Device().ResultCode = '3';
+  form.WorkResultArrived(form.Device());
+  bool opened = false;
+  RunModal([&] { QTest::keyClick(&form, Qt::Key_P, Qt::ControlModifier); },
+           [&] { opened = gui.printProtocolForm->isVisible(); });
+  QVERIFY(opened);
 }
 
 void MainFormTest::resultDuringTransientStateIsWiped() {
