@@ -112,7 +112,8 @@ TReportPreview::TReportPreview(TReportPage& page, QWidget* parent, TShowError sh
   for (const auto& [action, icon] : icons) action->setIcon(style()->standardIcon(icon));
   // The tool bar's buttons take the focus by Tab, as a dialog's buttons do.
   for (QAction* action : ToolBar->actions()) {
-    if (QWidget* button = ToolBar->widgetForAction(action)) button->setFocusPolicy(Qt::TabFocus);
+    QWidget* button = ToolBar->widgetForAction(action);
+    if (button && !action->isSeparator()) button->setFocusPolicy(Qt::TabFocus);
   }
 
   connect(ZoomFitAction, &QAction::triggered, this, &TReportPreview::ZoomToFit);
