@@ -33,11 +33,11 @@ const QColor kFailed(255, 0, 0);
 const QColor kCurrentResult(0, 0, 0);
 const QColor kStaleResult(128, 128, 128);
 
-// A value is set at its label's size from the form; six characters ("-32768") at that size are
-// wider than a value label and would run into the next value: such a value is set smaller,
-// keeping a few pixels clear on each side.
+// A value is set at its label's size from the form; one that would come closer to the next value
+// than a clear gap is set smaller. Six characters ("-32768") need that in the form's narrow face,
+// and four digits already in the plain face a PC without it puts in its place.
 void SetValue(QLabel* label, const QString& text) {
-  constexpr int kClear = 4;
+  constexpr int kClear = 10;
   QFont font = label->font();
   font.setPixelSize(label->property(kPixelSizeProperty).toInt());
   while (font.pixelSize() > 1 &&
@@ -128,6 +128,11 @@ void TMainForm::SetForms(TSetupForm* setupForm, TPrintProtocolForm* printProtoco
   WatchTimer->start();
   auto* shortcut = new QShortcut(QKeySequence("Ctrl+Shift+E"), this);
   connect(shortcut, &QShortcut::activated, emulateForm, &QWidget::show);
+  // As the button: only once a result is there to print.
+  auto* printShortcut = new QShortcut(QKeySequence::Print, this);
+  connect(printShortcut, &QShortcut::activated, this, [this] {
+    if (PrintButton->isEnabled()) PrintButtonClick();
+  });
   auto* registerShortcut = new QShortcut(QKeySequence("Ctrl+J"), this);
   connect(registerShortcut, &QShortcut::activated, registerForm, &QDialog::exec);
 }

@@ -10,6 +10,7 @@
 #include "report/ReportPreview.h"
 #include "report/ReportRenderer.h"
 #include "ui/MsgBox.h"
+#include "ui/Pictures.h"
 
 namespace {
 
@@ -80,6 +81,7 @@ TPrintForm::TPrintForm(TClock clock, TPreview preview, TFileName registerFile)
   if (!preview_) {
     preview_ = [this](TReportPage& page) {
       TReportPreview view(page, window(), MsgBox::ShowError, MsgBox::ShowWarning);
+      view.PrintAction->setIcon(PictureIcon("print", view.ToolBar->iconSize()));
       view.exec();
     };
   }

@@ -7,6 +7,7 @@
 #include <QPageSetupDialog>
 #include <QPainter>
 #include <QPrintDialog>
+#include <QPrinterInfo>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStandardPaths>
@@ -109,6 +110,11 @@ TReportPreview::TReportPreview(TReportPage& page, QWidget* parent, TShowError sh
       {LoadAction, QStyle::SP_DialogOpenButton},
       {CloseAction, QStyle::SP_DialogCloseButton}};
   for (const auto& [action, icon] : icons) action->setIcon(style()->standardIcon(icon));
+  // The tool bar's buttons take the focus by Tab, as a dialog's buttons do.
+  for (QAction* action : ToolBar->actions()) {
+    QWidget* button = ToolBar->widgetForAction(action);
+    if (button && !action->isSeparator()) button->setFocusPolicy(Qt::TabFocus);
+  }
 
   connect(ZoomFitAction, &QAction::triggered, this, &TReportPreview::ZoomToFit);
   connect(Zoom100Action, &QAction::triggered, this, [this] { SetZoomPercent(100); });
@@ -254,13 +260,22 @@ bool TReportPreview::PrintTo(QPrinter& printer) {
   return true;
 }
 
+bool TReportPreview::NoPrinter() {
+  if (!QPrinterInfo::availablePrinterNames().isEmpty()) return false;
+  // The system's print dialogs do not open without a printer, and say nothing either.
+  showWarning_(this, kCaption, "Принтеры не установлены. Сохраните протокол в файл PDF.");
+  Save();
+  return true;
+}
+
 void TReportPreview::SetUpPrinter() {
+  if (NoPrinter()) return;
   QPageSetupDialog dialog(&printer_, this);
   dialog.exec();
 }
 
 void TReportPreview::Print() {
-  // With no printer installed the dialog still offers printing to a PDF file.
+  if (NoPrinter()) return;
   QPrintDialog dialog(&printer_, this);
   if (dialog.exec() == QDialog::Accepted) PrintTo(printer_);
 }

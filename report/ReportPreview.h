@@ -73,6 +73,8 @@ class TReportPreview : public QDialog, public Ui::TReportPreview {
   int FittingPercent(bool wholePage) const;
   void UpdateStatus();
   void ShowError(const QString& text);
+  // With no printer on the system, says so and offers to save a PDF instead; true then.
+  bool NoPrinter();
 
   TReportPage& page_;
   TShowError showError_;

@@ -61,6 +61,7 @@ class MainFormTest : public QObject {
   void powerOffClearsTheWorkingMode();
   void resultIndex_data();
   void resultIndex();
+  void ctrlPOpensTheProtocolOnceThereIsAResult();
   void resultDuringTransientStateIsWiped();
   void informationWindowShowsTheDetectorIdentity();
   void errorEscapingAHandlerIsShownAndTheProgramGoesOn();
@@ -274,19 +275,34 @@ void MainFormTest::expertValues_data() {
   QTest::addColumn<int>("u1");
   QTest::addColumn<int>("u2");
   QTest::addColumn<QString>("difference");
-  QTest::newRow("opposite signs") << 1771 << -200 << "1971";
-  QTest::newRow("equal") << 640 << 640 << "0";
-  QTest::newRow("second larger") << -5 << 7 << "12";
-  QTest::newRow("extremes") << -32768 << 32767 << "65535";
-  QTest::newRow("six characters each side") << -32768 << -12345 << "20423";
+  // The face a PC without Arial Narrow puts in its place; empty for the form's own.
+  QTest::addColumn<QString>("face");
+  QTest::newRow("opposite signs") << 1771 << -200 << "1971"
+                                  << "";
+  QTest::newRow("equal") << 640 << 640 << "0"
+                         << "";
+  QTest::newRow("second larger") << -5 << 7 << "12"
+                                 << "";
+  QTest::newRow("extremes") << -32768 << 32767 << "65535"
+                            << "";
+  QTest::newRow("six characters each side") << -32768 << -12345 << "20423"
+                                            << "";
+  QTest::newRow("four digits in Arial") << 8888 << 4444 << "4444"
+                                        << "Arial";
+  QTest::newRow("five characters in Arial") << -1771 << 1234 << "3005"
+                                            << "Arial";
 }
 
 void MainFormTest::expertValues() {
   QFETCH(int, u1);
   QFETCH(int, u2);
   QFETCH(QString, difference);
+  QFETCH(QString, face);
   GuiHarness gui;
   TMainForm& form = gui.StartIdle();
+  for (QLabel* label : {form.U1ValueLabel, form.DUValueLabel, form.U2ValueLabel}) {
+    if (!face.isEmpty()) label->setFont(QFont(face));
+  }
   TKVZDevice& device = form.Device();
   device.Mode = 'e';
   device.ResultCode = '3';
@@ -297,8 +313,9 @@ void MainFormTest::expertValues() {
   QCOMPARE(form.U1ValueLabel->text(), QString::number(u1));
   QCOMPARE(form.U2ValueLabel->text(), QString::number(u2));
   QCOMPARE(form.DUValueLabel->text(), difference);
+  // Centred in labels side by side, the values keep a clear gap between them in any face.
   for (const QLabel* label : {form.U1ValueLabel, form.DUValueLabel, form.U2ValueLabel})
-    QVERIFY(QFontMetrics(label->font()).horizontalAdvance(label->text()) <= label->width());
+    QVERIFY(QFontMetrics(label->font()).horizontalAdvance(label->text()) <= label->width() - 10);
   QVERIFY(!Shown(form.WRSmallLabel));
   QVERIFY(!Shown(form.WorkResLabel));
 }
@@ -368,6 +385,23 @@ void MainFormTest::resultIndex() {
   QCOMPARE(form.LastResultIndex, index);
   QCOMPARE(form.WorkResLabel->text(), verdict);
   QVERIFY(form.PrintButton->isEnabled());
+}
+
+void MainFormTest::ctrlPOpensTheProtocolOnceThereIsAResult() {
+  GuiHarness gui;
+  TMainForm& form = gui.StartIdle();
+  form.show();
+  form.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&form));
+  QTest::keyClick(&form, Qt::Key_P, Qt::ControlModifier);
+  QVERIFY(!gui.printProtocolForm->isVisible());
+  form.Device().Mode = 'y';
+  form.Device().ResultCode = '3';
+  form.WorkResultArrived(form.Device());
+  bool opened = false;
+  RunModal([&] { QTest::keyClick(&form, Qt::Key_P, Qt::ControlModifier); },
+           [&] { opened = gui.printProtocolForm->isVisible(); });
+  QVERIFY(opened);
 }
 
 void MainFormTest::resultDuringTransientStateIsWiped() {

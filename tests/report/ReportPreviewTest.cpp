@@ -1,6 +1,7 @@
 #include <QAction>
 #include <QFileDialog>
 #include <QLabel>
+#include <QPrinterInfo>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStandardPaths>
@@ -50,6 +51,7 @@ class ReportPreviewTest : public QObject {
   void failuresAreShownAndThePreviewStaysOpen_data();
   void failuresAreShownAndThePreviewStaysOpen();
   void printsToAPdfPrinter();
+  void noPrinterOffersAPdf();
 
  private:
   TempDir dir_;
@@ -86,6 +88,7 @@ void ReportPreviewTest::toolBarAndStatus() {
   for (QAction* action : preview.ToolBar->actions()) {
     if (action->isSeparator()) continue;
     QVERIFY2(!action->icon().isNull(), qPrintable(action->toolTip()));
+    QCOMPARE(preview.ToolBar->widgetForAction(action)->focusPolicy(), Qt::TabFocus);
     shown.emplace_back(action, action->toolTip());
   }
   QCOMPARE(shown, expected);
@@ -227,6 +230,18 @@ void ReportPreviewTest::failuresAreShownAndThePreviewStaysOpen() {
   QCOMPARE(boxes_[0].icon, TMsgIcon::Error);
   QVERIFY(preview.isVisible());
   QCOMPARE(preview.windowTitle(), SamplePage().title);
+}
+
+// Neither command opens the system's dialog without a printer: each says why and offers a PDF.
+void ReportPreviewTest::noPrinterOffersAPdf() {
+  if (!QPrinterInfo::availablePrinterNames().isEmpty()) QSKIP("this system has printers");
+  TReportPreview preview(page_, nullptr, MsgBox::ShowError);
+  for (QAction* command : {preview.PrintAction, preview.PrinterSetupAction}) {
+    RunModal([&] { command->trigger(); },
+             [] { QVERIFY(qobject_cast<QFileDialog*>(QApplication::activeModalWidget())); });
+  }
+  QCOMPARE(boxes_.size(), std::size_t(2));
+  QCOMPARE(boxes_[1].text, QString("Принтеры не установлены. Сохраните протокол в файл PDF."));
 }
 
 void ReportPreviewTest::printsToAPdfPrinter() {
