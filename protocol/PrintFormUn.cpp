@@ -9,6 +9,7 @@
 #include "protocol/DailyBackup.h"
 #include "report/ReportPreview.h"
 #include "report/ReportRenderer.h"
+#include "ui/ManualUn.h"
 #include "ui/MsgBox.h"
 
 namespace {
@@ -80,6 +81,7 @@ TPrintForm::TPrintForm(TClock clock, TPreview preview, TFileName registerFile)
   if (!preview_) {
     preview_ = [this](TReportPage& page) {
       TReportPreview view(page, window(), MsgBox::ShowError, MsgBox::ShowWarning);
+      AddManualKey(&view, ManualSection::kPreview);
       view.exec();
     };
   }
