@@ -21,6 +21,7 @@
 #include "dialogs/AboutUn.h"
 #include "dialogs/SetupUn.h"
 #include "protocol/PrintProtocolUn.h"
+#include "ui/ManualUn.h"
 #include "ui/Pictures.h"
 #include "ui/Version.h"
 #include "ui/Widgets.h"
@@ -56,6 +57,7 @@ TMainForm::TMainForm(const TLinkEnv& env, const std::function<bool()>& setWorkDi
   FollowPixelSizes(this);
   setupUi(this);
   setWindowTitle(windowTitle() + kProgramVersion);
+  AddManualKey(this, ManualSection::kMain);
   PaintWhite(this);
 
   Image1->setPixmap(Picture("instrument", Image1->size(), devicePixelRatioF()));

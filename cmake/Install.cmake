@@ -2,9 +2,9 @@
 #
 # `cmake --install` puts the program where a desktop finds it: the executable, a menu entry, the
 # icon in every size the hicolor theme knows, the AppStream data of software centres, a udev rule
-# that lets the person at the computer open the detector's USB serial port, the manual page, and
-# the licence and changelog as Debian keeps them. CPack turns the same rules into
-# kvz03_<version>_<arch>.deb.
+# that lets the person at the computer open the detector's USB serial port, the manual page, the
+# operator's manual, and the licence and changelog as Debian keeps them. CPack turns the same
+# rules into kvz03_<version>_<arch>.deb.
 if(NOT UNIX OR APPLE)
   return()
 endif()
@@ -100,6 +100,9 @@ install(FILES ${KVZ_DOC_BUILD_DIR}/kvz03.1.gz ${KVZ_DOC_BUILD_DIR}/KVZApp.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/deb/copyright ${KVZ_DOC_BUILD_DIR}/changelog.Debian.gz
         DESTINATION ${KVZ_DOC_DIR})
+# The operator's manual that F1 shows, for a browser as well.
+install(FILES ${KVZ_MANUAL_DIR}/manual.html DESTINATION ${KVZ_DOC_DIR})
+install(FILES ${KVZ_MANUAL_PICTURES} DESTINATION ${KVZ_DOC_DIR}/pictures)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/deb/lintian-overrides
         DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME kvz03)
 

@@ -56,15 +56,21 @@ std::string FileToRead(const std::string& name) {
   return InUserFolder(name) ? g_userFolder + name : WorkDir + name;
 }
 
-std::string FileToWrite(const std::string& name) {
+std::string FolderOf(const std::string& name) {
   const bool toUserFolder =
       !g_userFolder.empty() &&
       (WorkDir == g_userFolder || InUserFolder(name) || !MayReplaceFile(WorkDir + name));
-  if (!toUserFolder) return WorkDir + name;
-  // A folder that cannot be made shows up as the write's own error a moment later.
-  std::error_code ec;
-  std::filesystem::create_directories(FilePath(g_userFolder), ec);
-  return g_userFolder + name;
+  return toUserFolder ? g_userFolder : WorkDir;
+}
+
+std::string FileToWrite(const std::string& name) {
+  const std::string folder = FolderOf(name);
+  if (!g_userFolder.empty() && folder == g_userFolder) {
+    // A folder that cannot be made shows up as the write's own error a moment later.
+    std::error_code ec;
+    std::filesystem::create_directories(FilePath(folder), ec);
+  }
+  return folder + name;
 }
 
 bool RemoveWorkFile(const std::string& name) {

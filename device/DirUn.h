@@ -23,5 +23,8 @@ std::string FileToRead(const std::string& name);
 // The name to save it under: WorkDir's copy while the program may replace (or create) it and the
 // user's folder has none, else the user's folder's, and that folder is made when missing.
 std::string FileToWrite(const std::string& name);
+// The folder FileToWrite saves the file in, not made yet when missing: the folder the operator
+// finds it in from now on.
+std::string FolderOf(const std::string& name);
 // Removes the file from every folder it may stand in; false when a copy is left.
 bool RemoveWorkFile(const std::string& name);

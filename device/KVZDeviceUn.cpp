@@ -8,7 +8,6 @@
 
 namespace {
 
-const char kSettingsFile[] = "kvzport.ini";
 constexpr std::chrono::milliseconds kLoopPause(10);
 constexpr std::chrono::seconds kStopWait(1);
 constexpr std::uint32_t kRequestTimeoutMs = 100;

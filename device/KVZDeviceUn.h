@@ -10,6 +10,9 @@
 #include "device/DeviceObjectUn.h"
 #include "device/ResultNames.h"
 
+// The port settings file, among the program's files (FolderOf).
+inline constexpr char kSettingsFile[] = "kvzport.ini";
+
 // The one object through which the program deals with the detector: the connection search, the
 // two requests, and the listening thread that turns the detector's frames into events.
 //

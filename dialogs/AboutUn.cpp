@@ -1,7 +1,11 @@
 #include "dialogs/AboutUn.h"
 
+#include <QDir>
+
 #include "base/Platform.h"
+#include "device/DirUn.h"
 #include "device/KVZDeviceUn.h"
+#include "ui/ManualUn.h"
 #include "ui/Pictures.h"
 #include "ui/Version.h"
 #include "ui/Widgets.h"
@@ -13,6 +17,9 @@ TAboutForm::TAboutForm(QWidget* mainWindow, const TKVZDevice& device)
   PaintWhite(this);
   Image1->setPixmap(Picture("instrument", Image1->size(), devicePixelRatioF()));
   Image2->setPixmap(Picture("emblem", Image2->size(), devicePixelRatioF()));
+  connect(ManualButton, &QPushButton::clicked, this,
+          [this] { OpenManual(this, ManualSection::kAbout); });
+  AddManualKey(this, ManualSection::kAbout);
 }
 
 void TAboutForm::showEvent(QShowEvent* event) {
@@ -23,5 +30,9 @@ void TAboutForm::showEvent(QShowEvent* event) {
                                     : QString("неизвестна");
   VersLabel->setText(
       QString("Версия ПО: %1\nВерсия ПО прибора: %2").arg(kProgramVersion, deviceVersion));
+  // The settings file's folder: the register and the history lists go where it goes, unless one
+  // of them alone could not be written there.
+  DirLabel->setText("Файлы программы: " +
+                    QDir::toNativeSeparators(QString::fromStdString(FolderOf(kSettingsFile))));
   QDialog::showEvent(event);
 }

@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "device/PortList.h"
+#include "ui/ManualUn.h"
 #include "ui/MsgBox.h"
 #include "ui/Pictures.h"
 #include "ui/Widgets.h"
@@ -44,6 +45,7 @@ TSetupForm::TSetupForm(QWidget* owner, std::string portSource, std::function<voi
     : QDialog(owner), portSource_(std::move(portSource)), deleteHistory_(std::move(deleteHistory)) {
   FollowPixelSizes(this);
   setupUi(this);
+  AddManualKey(this, ManualSection::kSettings);
   Image1->setPixmap(Picture("port", Image1->size(), devicePixelRatioF()));
   // Each item's text and the code it stands for stay together, here.
   Fill(COMSpeed, kSpeeds);

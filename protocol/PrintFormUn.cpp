@@ -9,6 +9,7 @@
 #include "protocol/DailyBackup.h"
 #include "report/ReportPreview.h"
 #include "report/ReportRenderer.h"
+#include "ui/ManualUn.h"
 #include "ui/MsgBox.h"
 #include "ui/Pictures.h"
 
@@ -82,6 +83,7 @@ TPrintForm::TPrintForm(TClock clock, TPreview preview, TFileName registerFile)
     preview_ = [this](TReportPage& page) {
       TReportPreview view(page, window(), MsgBox::ShowError, MsgBox::ShowWarning);
       view.PrintAction->setIcon(PictureIcon("print", view.ToolBar->iconSize()));
+      AddManualKey(&view, ManualSection::kPreview);
       view.exec();
     };
   }

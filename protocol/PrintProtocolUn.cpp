@@ -14,6 +14,7 @@
 #include "device/GuiLink.h"
 #include "protocol/HistoryList.h"
 #include "protocol/PrintFormUn.h"
+#include "ui/ManualUn.h"
 #include "ui/Widgets.h"
 
 namespace {
@@ -106,6 +107,7 @@ TPrintProtocolForm::TPrintProtocolForm(QWidget* owner, TPrintForm& printForm,
     : QDialog(owner), printForm_(printForm), openRegister_(std::move(openRegister)) {
   FollowPixelSizes(this);
   setupUi(this);
+  AddManualKey(this, ManualSection::kProtocol);
   for (QComboBox* box : Remembered())
     LimitField(box->lineEdit(), box->property(kMaxLengthProperty).toInt(), true);
   for (QLineEdit* edit : {ClientFIO, DocNo}) LimitField(edit, edit->maxLength(), false);

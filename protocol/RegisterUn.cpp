@@ -13,6 +13,7 @@
 #include "protocol/BackupCommands.h"
 #include "protocol/DailyBackup.h"
 #include "ui/FileDialogs.h"
+#include "ui/ManualUn.h"
 #include "ui/Widgets.h"
 
 namespace {
@@ -131,6 +132,7 @@ TRegisterForm::TRegisterForm(QWidget* owner, TFileName registerFile, TOpenRecord
       modeName_(std::move(modeName)) {
   FollowPixelSizes(this);
   setupUi(this);
+  AddManualKey(this, ManualSection::kRegister);
   StatusBar->addWidget(CountLabel, 1);
   RegisterTable->setModel(&model_);
   for (int column = 0; column < kColumnCount; ++column)

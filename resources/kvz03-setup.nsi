@@ -1,7 +1,8 @@
 ; The Windows installer: one machine-wide copy in Program Files, a Start-menu shortcut, an optional
 ; desktop one, and an uninstaller that Programs and Features lists. The build passes the files and
 ; versions in (cmake/Windows.cmake):
-;   makensis -DVERSION=1.6 -DPRODUCT_VERSION=... -DEXE=... -DICON=... -DLICENSE=... -DOUTFILE=...
+;   makensis -DVERSION=1.6 -DPRODUCT_VERSION=... -DEXE=... -DICON=... -DLICENSE=... -DMANUAL=...
+;            -DOUTFILE=...
 ;
 ; The operator's settings and history lists live outside the program's folder
 ; (%LOCALAPPDATA%\kvz03) and are never touched here: an uninstall or an upgrade keeps them.
@@ -56,6 +57,12 @@ Section "Программа ${APP}" SecProgram
   SetShellVarContext all
   SetOutPath "$INSTDIR"
   File "/oname=KVZApp.exe" "${EXE}"
+  ; The operator's manual that F1 shows, for a browser as well.
+  SetOutPath "$INSTDIR\manual\pictures"
+  File "${MANUAL}/pictures/*.png"
+  SetOutPath "$INSTDIR\manual"
+  File "${MANUAL}/manual.html"
+  SetOutPath "$INSTDIR"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
   CreateShortcut "$SMPROGRAMS\${APP}.lnk" "$INSTDIR\KVZApp.exe"
 
@@ -88,6 +95,7 @@ Section "Uninstall"
   Delete "$SMPROGRAMS\${APP}.lnk"
   Delete "$INSTDIR\KVZApp.exe"
   Delete "$INSTDIR\Uninstall.exe"
+  RMDir /r "$INSTDIR\manual"
   ; Only when empty: whatever else is there is not ours to remove.
   RMDir "$INSTDIR"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"

@@ -108,7 +108,8 @@ entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\KVZ-03'
 # check_installed FOLDER: the files, shortcuts and Programs-and-Features entry of one install.
 check_installed() {
   local folder=$1 f value
-  for f in "$folder/KVZApp.exe" "$folder/Uninstall.exe" "$start_menu" "$desktop"; do
+  for f in "$folder/KVZApp.exe" "$folder/Uninstall.exe" "$folder/manual/manual.html" "$start_menu" \
+    "$desktop"; do
     [ -f "$f" ] || fail "the installer left no $f"
   done
   wine reg query "$entry" /reg:64 >"$work/entry.txt" 2>/dev/null || fail "no entry $entry"

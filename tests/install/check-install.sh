@@ -20,6 +20,7 @@ stage=$work/stage
 
 app_id=org.kvz03.companion
 icon_sizes=(16 24 32 48 64 128 256)
+manual=$(dirname "$0")/../../doc/manual
 
 # Every file the installation consists of, relative to the /usr prefix.
 expected_files() {
@@ -30,6 +31,7 @@ expected_files() {
     share/applications/kvz03.desktop \
     share/doc/kvz03/changelog.Debian.gz \
     share/doc/kvz03/copyright \
+    share/doc/kvz03/manual.html \
     share/lintian/overrides/kvz03 \
     share/man/man1/KVZApp.1.gz \
     share/man/man1/kvz03.1.gz \
@@ -37,6 +39,9 @@ expected_files() {
     share/icons/hicolor/scalable/apps/kvz03.svg
   for size in "${icon_sizes[@]}"; do
     echo "share/icons/hicolor/${size}x${size}/apps/kvz03.png"
+  done
+  for picture in "$manual"/pictures/*.png; do
+    echo "share/doc/kvz03/pictures/${picture##*/}"
   done
 }
 
