@@ -100,12 +100,17 @@ sim mode y
 sim work 412 -35 3 y
 shot "$main" "$pictures/main.png"
 
+# F1 in a window opens the manual at its section: a check shot of it, then the manual closed.
+f1_shot() {
+  key "$1" F1
+  shot "$(window "Руководство оператора")" "$shots/$2.png"
+  key "$(window "Руководство оператора")" Escape
+}
+
 click "$main" 87 $buttons_y
 settings=$(window " Настройки")
 shot "$settings" "$pictures/settings.png"
-key "$settings" F1
-shot "$(window "Руководство оператора")" "$shots/f1-settings.png"
-key "$(window "Руководство оператора")" Escape
+f1_shot "$settings" f1-settings
 key "$settings" Escape
 
 click "$main" 427 $buttons_y
@@ -134,17 +139,13 @@ xdotool windowmove "$preview" 0 0
 sleep 0.5
 click "$preview" 20 15  # "Страница целиком"
 shot "$preview" "$pictures/preview.png" 75%
-key "$preview" F1
-shot "$(window "Руководство оператора")" "$shots/f1-preview.png"
-key "$(window "Руководство оператора")" Escape
+f1_shot "$preview" f1-preview
 key "$preview" Escape
 
 key "$main" ctrl+j
 register=$(window "Журнал протоколов")
 shot "$register" "$pictures/register.png"
-key "$register" F1
-shot "$(window "Руководство оператора")" "$shots/f1-register.png"
-key "$(window "Руководство оператора")" Escape
+f1_shot "$register" f1-register
 key "$register" Escape
 
 click "$main" 597 $buttons_y
