@@ -105,10 +105,10 @@ void ArchiveTest::noFailureReplacesAPage() {
   const std::string victim = gui.dir.File("victim.pdf");
   gui.dir.Write("victim.pdf", "victim");
   fs::create_directory(FilePath(In(gui.dir, "Резервные копии")));
-  std::ofstream(FilePath(In(gui.dir, "Резервные копии/protocols-2013-01-18.db")));
+  std::ofstream backup(FilePath(In(gui.dir, "Резервные копии/protocols-2013-01-18.db")));
   std::error_code ec;
   if (failure.contains("page")) {
-    TProtocolRegister{db};
+    const TProtocolRegister created(db);
     fs::create_directory(FilePath(In(gui.dir, "Протоколы")));
     const std::string target = failure.startsWith("dangling") ? gui.dir.File("nowhere/x") : victim;
     fs::create_symlink(target, FilePath(In(gui.dir, "Протоколы/1500.pdf")), ec);

@@ -63,7 +63,9 @@ void RegisterFormTest::csv() {
   for (const auto& [client, field] : clients) {
     WriteRegisterCsv(
         dir.File("журнал.csv"),
-        [&](const auto& each) { each(Protocol(1500, "2013-01-19T12:00:41", client)); },
+        [&, &typed = client](const auto& each) {
+          each(Protocol(1500, "2013-01-19T12:00:41", typed));
+        },
         [](char mode) { return std::string("Режим \"") + mode + '"'; });
     const std::string bytes = dir.Read("журнал.csv");
     QCOMPARE(bytes.substr(0, 3), std::string("\xEF\xBB\xBF"));
