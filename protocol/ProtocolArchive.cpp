@@ -36,14 +36,8 @@ bool NameTaken(const QString& fileName) {
 // The greatest number among the pages in the folder, for when the register cannot tell it.
 std::int64_t HighestPageNumber(const QDir& folder) {
   std::int64_t highest = 0;
-  std::error_code ec;
-  for (std::filesystem::directory_iterator
-           entry(FilePath(folder.filePath(kPdfFolder).toStdString()), ec),
-       end;
-       !ec && entry != end; entry.increment(ec)) {
-    const QString name = QString::fromStdString(
-        reinterpret_cast<const char*>(entry->path().filename().u8string().c_str()));
-    if (!name.endsWith(".pdf") || name.size() > 22) continue;
+  const QDir pages(folder.filePath(kPdfFolder));
+  for (const QString& name : pages.entryList({"*.pdf"}, QDir::Files, QDir::NoSort)) {
     bool number = false;
     const qint64 value = name.chopped(4).toLongLong(&number);
     if (number && value > highest) highest = value;
