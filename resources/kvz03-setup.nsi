@@ -130,6 +130,19 @@ Function .onInit
     SetErrorLevel ${EXIT_OLD_WINDOWS}
     Quit
   ${EndIf}
+  ; MultiUser refuses /AllUsers to a user who is no administrator with a box that a silent run
+  ; would wait on.
+  ${GetParameters} $1
+  ClearErrors
+  ${GetOptions} $1 "/AllUsers" $2
+  ${IfNot} ${Errors}
+  ${AndIf} ${Silent}
+    UserInfo::GetAccountType
+    Pop $2
+    ${If} $2 != "Admin"
+      Call QuitNotAdmin
+    ${EndIf}
+  ${EndIf}
   ; NSIS has set $INSTDIR from /D= by now, and the mode's own folder would replace it.
   StrCpy $CommandLineFolder $INSTDIR
   !insertmacro MULTIUSER_INIT
@@ -184,10 +197,21 @@ SectionEnd
   !insertmacro MUI_DESCRIPTION_TEXT ${SecDesktop} "Ярлык программы на рабочем столе."
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
 
-; A copy for one user is the one its HKCU entry names; any other needs an administrator.
+; A copy for one user is the one its HKCU entry names, or the only one there is; the folder may
+; be spelt otherwise than in the entry (a short name, another drive letter for the same disk).
+; Any other copy needs an administrator.
 Function un.onInit
   ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+  ReadRegStr $1 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  StrCpy $2 AllUsers
   ${If} $0 == $INSTDIR
+    StrCpy $2 CurrentUser
+  ${ElseIf} $1 != $INSTDIR
+  ${AndIf} $0 != ""
+  ${AndIf} $1 == ""
+    StrCpy $2 CurrentUser
+  ${EndIf}
+  ${If} $2 == CurrentUser
     SetShellVarContext current
   ${Else}
     UserInfo::GetAccountType

@@ -287,8 +287,10 @@ expect_refusal "the install" wine "$setup" /S /CurrentUser
 expect_refusal "the uninstall" wine "$mine/Uninstall.exe" /S "_?=$(winepath -w "$mine")"
 [ -e "$mine/kvzport.ini" ] && fail "the copy for one user wrote its settings beside itself"
 close_program
+wine "$setup" /S >/dev/null 2>&1 || fail "the upgrade of the copy for one user exited with $?"
+[ -e "$program" ] && fail "the upgrade of the copy for one user went to Program Files"
 wine "$mine/Uninstall.exe" /S >/dev/null 2>&1
-wait_for 60 gone "$mine" || fail "the uninstaller left $mine"
+wait_for 60 gone "$mine" || fail "the uninstaller left $mine:" "$(ls "$mine")"
 for f in "${user_links[@]}"; do [ -e "$f" ] && fail "the uninstaller left $f"; done
 wine reg query "$user_entry" /reg:64 >/dev/null 2>&1 && fail "the uninstaller left $user_entry"
 [ -f "$ini" ] || fail "the uninstaller removed the operator's settings"
