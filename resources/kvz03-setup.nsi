@@ -113,7 +113,7 @@ Function ${PREFIX}CloseProgram
     ${EndIf}
   ${EndIf}
   ${If} $2 = 1
-    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Закройте программу ${APP} и нажмите «Повтор»." /SD IDCANCEL IDRETRY retry
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Закройте программу ${APP} и нажмите «Повтор»" /SD IDCANCEL IDRETRY retry
     SetErrorLevel ${EXIT_RUNNING}
     Quit
   ${EndIf}
