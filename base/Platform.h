@@ -14,8 +14,9 @@ char PathSeparator();
 // The user's own folder for this program's files, ending with the separator; it may not exist
 // yet. Empty when the system names no such place.
 std::string UserDataFolder();
-// Whether folder lies where the system keeps installed programs (/usr, /opt; Program Files), so
-// that the files of the user's sessions do not belong there.
+// Whether folder lies where the system keeps installed programs (/usr, /opt; Program Files and a
+// user's own %LOCALAPPDATA%\Programs), so that the files of the user's sessions do not belong
+// there.
 bool IsSystemInstallFolder(const std::string& folder);
 // Whether a save may replace fileName, judged from permissions alone, with nothing created: the
 // file (a link's target) must be a regular file that may be written and its folder must take new

@@ -176,16 +176,18 @@ std::string UserDataFolder() {
 
 bool IsSystemInstallFolder(const std::string& folder) {
   const std::wstring path = Utf8ToWide(folder);
-  for (const wchar_t* name : {L"ProgramFiles", L"ProgramFiles(x86)", L"ProgramW6432"}) {
-    std::wstring prefix = EnvironmentValue(name);
-    if (prefix.empty()) continue;
+  const auto under = [&path](std::wstring prefix) {
+    if (prefix.empty()) return false;
     if (prefix.back() != L'\\') prefix += L'\\';
-    if (path.size() >= prefix.size() &&
-        CompareStringOrdinal(path.data(), static_cast<int>(prefix.size()), prefix.data(),
-                             static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL)
-      return true;
-  }
-  return false;
+    return path.size() >= prefix.size() &&
+           CompareStringOrdinal(path.data(), static_cast<int>(prefix.size()), prefix.data(),
+                                static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
+  };
+  for (const wchar_t* name : {L"ProgramFiles", L"ProgramFiles(x86)", L"ProgramW6432"})
+    if (under(EnvironmentValue(name))) return true;
+  // Where an installer puts a program for one user only, without an administrator.
+  const std::wstring local = EnvironmentValue(L"LOCALAPPDATA");
+  return !local.empty() && under(local + L"\\Programs");
 }
 
 bool MayReplaceFile(const std::string& fileName) {

@@ -1,6 +1,6 @@
 # The Windows executable, included from app/: a GUI-subsystem program (no console window) that
-# carries everything it needs besides Windows itself: the icon and version details as Windows
-# resources, Qt's own Russian texts compiled in, and the static Qt with its native style.
+# carries everything it needs besides Windows itself: the icon, manifest and version details as
+# Windows resources, Qt's own Russian texts compiled in, and the static Qt with its native style.
 
 set_target_properties(KVZApp PROPERTIES WIN32_EXECUTABLE TRUE)
 # The symbol table of the static Qt is half the file and no use on an operator's PC.
@@ -26,9 +26,12 @@ if(NOT KVZ_PRODUCT_VERSION MATCHES "^[0-9.]+$")
   message(FATAL_ERROR "No program version found in ui/Version.h")
 endif()
 set(KVZ_RC ${CMAKE_CURRENT_BINARY_DIR}/kvz03.rc)
+# Debian's mingw-w64 links no manifest of its own, so this one is the executable's only one.
+set(KVZ_MANIFEST ${PROJECT_SOURCE_DIR}/resources/kvz03.manifest)
 configure_file(${PROJECT_SOURCE_DIR}/resources/kvz03.rc.in ${KVZ_RC} @ONLY)
-set_source_files_properties(${KVZ_RC} PROPERTIES OBJECT_DEPENDS ${KVZ_ICO})
-target_sources(KVZApp PRIVATE ${KVZ_RC})
+set_source_files_properties(${KVZ_RC} PROPERTIES OBJECT_DEPENDS "${KVZ_ICO};${KVZ_MANIFEST}")
+# The named mark the installer looks for before it replaces or removes the executable.
+target_sources(KVZApp PRIVATE ${KVZ_RC} ${PROJECT_SOURCE_DIR}/app/RunningMarkWin32.cpp)
 
 # Qt's texts (box buttons, print dialogs) from the build machine's Debian package: the files serve
 # every platform, and a copied executable needs no folder beside it.

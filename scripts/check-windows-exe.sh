@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks a Windows executable that is meant to run from any folder on a bare Windows: the GUI
 # subsystem (no console window opens beside it), and an import table naming only DLLs that come
-# with Windows itself, so no compiler runtime or Qt DLL has to be shipped next to it.
+# with Windows itself, so no compiler runtime or Qt DLL has to be shipped next to it, and its
+# manifest.
 #
 #   scripts/check-windows-exe.sh KVZApp.exe
 set -euo pipefail
@@ -37,5 +38,10 @@ for dll in "${dlls[@]}"; do
   echo "$exe: imports $dll, which Windows does not have" >&2
   status=1
 done
+# Without its manifest naming Windows 10, the program runs as if on Windows 8, unaware of scaling.
+if ! grep -q '8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a' "$exe"; then
+  echo "$exe: no manifest naming Windows 10 as its system" >&2
+  status=1
+fi
 [ "$status" -ne 0 ] || echo "$exe: GUI subsystem, imports only Windows DLLs: ${dlls[*]}"
 exit "$status"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Windows product as an operator gets it, under Wine on a virtual screen: a fresh Wine prefix
-# at 120 dpi (125 %), a silent install of build-windows/kvz03-setup-<version>.exe, a simulated
-# detector behind COM5 that the registry port list shows, and the installed program started from
-# its Start-menu shortcut with no settings file. Passes when
+# at 120 dpi (125 %) posing as Windows 10, a silent install of
+# build-windows/kvz03-setup-<version>.exe, a simulated detector behind COM5 that the registry port
+# list shows, and the installed program started from its Start-menu shortcut with no settings
+# file. Passes when
 #   - a portable copy run from a folder of its own finds the detector by its search and keeps
 #     kvzport.ini beside itself;
 #   - the installer left the program, its uninstaller, both shortcuts and a complete
@@ -16,7 +17,11 @@
 #   - a second install lands over the first, and one into another folder is followed there by
 #     the next;
 #   - a silent uninstall removes the program, its shortcuts and its entry, and keeps the
-#     operator's settings.
+#     operator's settings;
+#   - the same for a copy installed for one user (/CurrentUser): in its folder in
+#     %LOCALAPPDATA%\Programs, with the user's own shortcuts and an entry under HKCU;
+#   - an install or an uninstall while the program runs exits with 3 and changes nothing;
+#   - on Windows 7 the installer exits with 4 and installs nothing.
 # The screenshot with the verdict stays for a look.
 #
 #   scripts/wine-smoke.sh [native-build-dir] [screenshot.png]
@@ -97,6 +102,8 @@ server_started=1
 # Returns once the session's services run: the device manager has laid out its COM links and the
 # registry port list by then, and both are replaced below. Qt reads the dots per inch at start.
 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 120 /f >/dev/null 2>&1
+# Debian's Wine poses as Windows 7 by default, which the installer refuses.
+wine reg add 'HKCU\Software\Wine' /v Version /d win10 /f >/dev/null 2>&1
 find "$WINEPREFIX/dosdevices" -maxdepth 1 -name 'com*' -type l -delete
 
 c=$WINEPREFIX/drive_c
@@ -252,6 +259,49 @@ wait_for 60 gone "$c/Detector" || fail "the uninstaller left $c/Detector"
 for f in "$start_menu" "$desktop"; do [ -e "$f" ] && fail "the uninstaller left $f"; done
 wine reg query "$entry" /reg:64 >/dev/null 2>&1 && fail "the uninstaller left $entry"
 [ -n "$ini" ] && [ -f "$ini" ] || fail "the uninstaller removed the operator's settings"
+
+step "a copy for one user, and the program running"
+local_app=${ini%/kvz03/kvzport.ini}
+mine=$local_app/Programs/KVZ-03
+user_links=("$local_app/../Roaming/Microsoft/Windows/Start Menu/Programs/KVZ-03.lnk"
+  "$local_app/../../Desktop/KVZ-03.lnk")
+user_entry=${entry/HKLM/HKCU}
+wine "$setup" /S /CurrentUser >/dev/null 2>&1 || fail "the install for one user exited with $?"
+for f in "$mine/KVZApp.exe" "${user_links[@]}"; do [ -f "$f" ] || fail "no $f"; done
+wine reg query "$user_entry" /reg:64 >/dev/null 2>&1 || fail "no entry $user_entry"
+(cd "$mine" && exec wine KVZApp.exe >>"$work/app.log" 2>&1) &
+disown $!
+wait_for 60 eval 'xdotool search --name "^KVz - 03" >/dev/null 2>&1' || fail "the program did not start"
+stamp=$(stat -c %Y "$mine/KVZApp.exe")
+# expect_refusal WHAT COMMAND...: exits with 3, the program and its entry as they were.
+expect_refusal() {
+  local what=$1 code=0
+  shift
+  "$@" >/dev/null 2>&1 || code=$?
+  echo "$what while the program runs: exit code $code"
+  [ "$code" -eq 3 ] || fail "$what while the program runs exited with $code, not 3"
+  [ "$(stat -c %Y "$mine/KVZApp.exe" 2>/dev/null)" = "$stamp" ] || fail "$what touched the program"
+  wine reg query "$user_entry" /reg:64 >/dev/null 2>&1 || fail "$what removed $user_entry"
+}
+expect_refusal "the install" wine "$setup" /S /CurrentUser
+# _?= keeps the uninstaller in place, so its exit code is the one that counts.
+expect_refusal "the uninstall" wine "$mine/Uninstall.exe" /S "_?=$(winepath -w "$mine")"
+[ -e "$mine/kvzport.ini" ] && fail "the copy for one user wrote its settings beside itself"
+close_program
+wine "$setup" /S >/dev/null 2>&1 || fail "the upgrade of the copy for one user exited with $?"
+[ -e "$program" ] && fail "the upgrade of the copy for one user went to Program Files"
+wine "$mine/Uninstall.exe" /S >/dev/null 2>&1
+wait_for 60 gone "$mine" || fail "the uninstaller left $mine:" "$(ls "$mine")"
+for f in "${user_links[@]}"; do [ -e "$f" ] && fail "the uninstaller left $f"; done
+wine reg query "$user_entry" /reg:64 >/dev/null 2>&1 && fail "the uninstaller left $user_entry"
+[ -f "$ini" ] || fail "the uninstaller removed the operator's settings"
+
+step "Windows 7"
+wine reg add 'HKCU\Software\Wine' /v Version /d win7 /f >/dev/null 2>&1
+code=0
+wine "$setup" /S >/dev/null 2>&1 || code=$?
+echo "the installer on Windows 7: exit code $code"
+[ "$code" -eq 4 ] && [ ! -e "$program" ] || fail "the installer did not refuse Windows 7"
 
 if [ "$status" -ne 0 ]; then
   echo "--- program output" >&2

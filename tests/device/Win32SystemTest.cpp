@@ -68,10 +68,13 @@ TEST(Win32PlatformTest, SavesRefuseReadOnlyFilesAndLeaveNothingBehind) {
   }
 }
 
-TEST(Win32PlatformTest, ProgramFilesIsASystemInstallFolder) {
+TEST(Win32PlatformTest, InstallFoldersForAllUsersAndForOne) {
   const char* programFiles = std::getenv("ProgramFiles");
-  ASSERT_NE(programFiles, nullptr);
+  const char* local = std::getenv("LOCALAPPDATA");
+  ASSERT_TRUE(programFiles != nullptr && local != nullptr);
   EXPECT_TRUE(IsSystemInstallFolder(std::string(programFiles) + "\\KVZ\\"));
+  EXPECT_TRUE(IsSystemInstallFolder(std::string(local) + "\\programs\\KVZ-03\\"));
+  EXPECT_FALSE(IsSystemInstallFolder(std::string(local) + "\\ProgramsOld\\KVZ-03\\"));
   EXPECT_FALSE(IsSystemInstallFolder("C:\\KVZ\\"));
 }
 
