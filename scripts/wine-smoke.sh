@@ -4,8 +4,8 @@
 # build-windows/kvz03-setup-<version>.exe, a simulated detector behind COM5 that the registry port
 # list shows, and the installed program started from its Start-menu shortcut with no settings
 # file. Passes when
-#   - a portable copy run from a folder of its own finds the detector by its search and keeps
-#     kvzport.ini beside itself;
+#   - a portable copy run from a folder of its own, one named in Cyrillic and one with letters
+#     outside Windows-1251, finds the detector by its search and keeps kvzport.ini beside itself;
 #   - the installer left the program, its uninstaller, both shortcuts and a complete
 #     Programs-and-Features entry;
 #   - the program found the detector by its search and saved kvzport.ini naming COM5 in the
@@ -20,6 +20,7 @@
 #     operator's settings;
 #   - the same for a copy installed for one user (/CurrentUser): in its folder in
 #     %LOCALAPPDATA%\Programs, with the user's own shortcuts and an entry under HKCU;
+#   - F1 in the main window opens the operator's manual;
 #   - an install or an uninstall while the program runs exits with 3 and changes nothing;
 #   - on Windows 7 the installer exits with 4 and installs nothing.
 # The screenshot with the verdict stays for a look.
@@ -145,18 +146,21 @@ close_program() {
   wait_for 30 eval '! pgrep -f "KVZApp[.]exe" >/dev/null' || fail "the program did not close"
 }
 
-step "a portable copy from a folder of its own"
-mkdir "$c/Stick"
-cp "$root/build-windows/KVZApp.exe" "$c/Stick/"
-(cd "$c/Stick" && exec wine KVZApp.exe >"$work/portable.log" 2>&1) &
-# Ended by the Wine server, which kills it: no job report for that.
-disown $!
-if wait_for 120 grep -qs COM5 "$c/Stick/kvzport.ini"; then
-  echo "kvzport.ini beside the copy: $(tr '\r\n' '  ' <"$c/Stick/kvzport.ini")"
-else
-  fail "the portable copy saved no kvzport.ini naming COM5 beside itself"
-fi
-close_program
+# A portable copy in a folder with Cyrillic letters, and in one with letters outside Windows-1251.
+for stick in "Детектор КВЗ" "Tëst 中"; do
+  step "a portable copy in C:\\$stick"
+  mkdir "$c/$stick"
+  cp "$root/build-windows/KVZApp.exe" "$c/$stick/"
+  (cd "$c/$stick" && exec wine KVZApp.exe >>"$work/portable.log" 2>&1) &
+  # Ended by the Wine server, which kills it: no job report for that.
+  disown $!
+  if wait_for 120 grep -qs COM5 "$c/$stick/kvzport.ini"; then
+    echo "kvzport.ini beside the copy: $(tr '\r\n' '  ' <"$c/$stick/kvzport.ini")"
+  else
+    fail "the portable copy saved no kvzport.ini naming COM5 beside itself in $stick"
+  fi
+  close_program
+done
 [ -z "$(find "$c/users" -path '*/AppData/Local/kvz03' 2>/dev/null)" ] ||
   fail "the portable copy wrote into %LOCALAPPDATA%"
 
@@ -237,6 +241,16 @@ if wait_for 30 lamp '#00FF00'; then
   echo "green lamp $((($(date +%s%N) - start) / 1000000)) ms after the detector came back"
 else
   fail "the program did not connect by itself when the detector came back"
+fi
+
+step "F1 in the main window"
+manual_shot=${shot%.png}-manual.png
+xdotool search --onlyvisible --name '^KVz - 03' windowfocus --sync key F1 2>/dev/null || true
+if wait_for 30 eval 'xdotool search --onlyvisible --name "^Руководство оператора" >/dev/null 2>&1'; then
+  import -display "$DISPLAY" -window root "$manual_shot"
+  echo "the manual's window: screenshot $manual_shot"
+else
+  fail "F1 in the main window opened no manual"
 fi
 
 close_program

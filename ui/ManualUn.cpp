@@ -1,8 +1,10 @@
 #include "ui/ManualUn.h"
 
+#include <QGuiApplication>
 #include <QKeySequence>
 #include <QListWidgetItem>
 #include <QPointer>
+#include <QScreen>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QTextBlock>
@@ -33,6 +35,9 @@ TManualForm::TManualForm(QWidget* owner) : QDialog(owner) {
   FollowPixelSizes(this);
   setupUi(this);
   setWindowFlag(Qt::WindowMaximizeButtonHint);
+  // At 125 % and more the form's size outgrows a laptop's screen; its title bar must stay on it.
+  if (const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen())
+    resize(size().boundedTo(screen->availableGeometry().size() * 9 / 10));
   // The text as wide as the windows in its pictures.
   Splitter->setSizes({250, 800});
   Splitter->setStretchFactor(1, 1);
