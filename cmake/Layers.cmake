@@ -1,18 +1,16 @@
-# Every include names its folder ("device/KVZDeviceUn.h"), and each library of the program sees
-# the tree through an include root of its own, build/layers/<library>/, which holds links to the
-# folders it may use and no others. An include that points up a layer (report/ to dialogs/, or
-# device/ to anything of Qt) then fails to compile: the file is not there.
+# Every include names its folder ("device/KVZDeviceUn.h"). Each library publishes an include root
+# of its own, build/layers/<folder>/, holding one link: its folder. Linking a library is then the
+# one thing that lets a file include it, and an include that points up a layer (report/ to
+# dialogs/, or device/ to anything of Qt) fails to compile: the file is not there.
 #
-#   kvz_layer(kvz_report base report)
-function(kvz_layer target)
-  set(view ${PROJECT_BINARY_DIR}/layers/${target})
-  file(REMOVE_RECURSE ${view})
-  foreach(folder IN LISTS ARGN)
-    get_filename_component(parent ${view}/${folder} DIRECTORY)
-    file(MAKE_DIRECTORY ${parent})
+#   kvz_layer(kvz_report report)
+function(kvz_layer target folder)
+  set(view ${PROJECT_BINARY_DIR}/layers/${folder})
+  if(NOT IS_SYMLINK ${view}/${folder})
+    file(MAKE_DIRECTORY ${view})
     file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${folder} ${view}/${folder} SYMBOLIC)
-  endforeach()
-  target_include_directories(${target} PRIVATE ${view})
+  endif()
+  target_include_directories(${target} PUBLIC ${view})
 endfunction()
 
 # A window's layout is a Designer form in resources/ (resources/MainUn.ui for app/MainUn.cpp). The

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the test suite under AddressSanitizer+UBSan (the whole program) and under ThreadSanitizer
-# (the device link, whose two threads are where races could live; Qt itself is not built for
-# ThreadSanitizer, so its windows would only add false reports).
+# (the layers without Qt: the device link and the register, whose threads are where races could
+# live; Qt itself is not built for ThreadSanitizer, so its windows would only add false reports).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

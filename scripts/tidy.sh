@@ -8,6 +8,6 @@ bash scripts/setup.sh
 cmake --preset default >/dev/null
 cmake --build build
 run-clang-tidy -p build -quiet -j "$(nproc)" \
-  "^$root/(app|bench|device|dialogs|emulator|protocol|register|report|tests|tools)/" >build/tidy.log 2>&1 ||
+  "^$root/(app|base|bench|device|dialogs|emulator|protocol|register|report|tests|tools|ui)/" >build/tidy.log 2>&1 ||
   { grep -E -A3 'warning:|error:' build/tidy.log >&2 || cat build/tidy.log >&2; exit 1; }
 echo "clang-tidy: no findings"
