@@ -20,10 +20,7 @@ set(KVZ_UDEV_RULES_DIR "lib/udev/rules.d"
     CACHE STRING "Folder of udev rules, relative to the prefix")
 
 # --- the icon in fixed sizes ----------------------------------------------------------------------
-# Rendered from the one SVG at build time so that the artwork has a single source. The tool needs
-# Qt, which the top-level file finds only after tools/ has been read: hence it is added here.
-add_subdirectory(${PROJECT_SOURCE_DIR}/tools/icons ${PROJECT_BINARY_DIR}/tools/icons)
-
+# Rendered from the one SVG at build time (tools/icons) so that the artwork has a single source.
 set(KVZ_ICON_SVG ${PROJECT_SOURCE_DIR}/resources/${KVZ_ICON_NAME}.svg)
 set(KVZ_ICON_DIR ${PROJECT_BINARY_DIR}/icons)
 set(KVZ_ICON_PNGS)

@@ -18,13 +18,8 @@ add_custom_command(
   VERBATIM
 )
 
-# The product version is the one the windows show; the file version is the project's.
-file(STRINGS ${PROJECT_SOURCE_DIR}/ui/Version.h KVZ_VERSION_LINE
-     REGEX "kProgramVersion\\[\\] = \"")
-string(REGEX REPLACE ".*= \"([^\"]+)\".*" "\\1" KVZ_PRODUCT_VERSION "${KVZ_VERSION_LINE}")
-if(NOT KVZ_PRODUCT_VERSION MATCHES "^[0-9.]+$")
-  message(FATAL_ERROR "No program version found in ui/Version.h")
-endif()
+# The product version is the one the windows show (KVZ_PROGRAM_VERSION); the file version is the
+# release.
 set(KVZ_RC ${CMAKE_CURRENT_BINARY_DIR}/kvz03.rc)
 # Debian's mingw-w64 links no manifest of its own, so this one is the executable's only one.
 set(KVZ_MANIFEST ${PROJECT_SOURCE_DIR}/resources/kvz03.manifest)
@@ -56,7 +51,7 @@ set(KVZ_SETUP ${CMAKE_BINARY_DIR}/kvz03-setup-${PROJECT_VERSION}.exe)
 set(KVZ_SETUP_SCRIPT ${PROJECT_SOURCE_DIR}/resources/kvz03-setup.nsi)
 add_custom_command(
   OUTPUT ${KVZ_SETUP}
-  COMMAND ${KVZ_MAKENSIS} -V2 -DVERSION=${PROJECT_VERSION} -DPRODUCT_VERSION=${KVZ_PRODUCT_VERSION}
+  COMMAND ${KVZ_MAKENSIS} -V2 -DVERSION=${PROJECT_VERSION} -DPRODUCT_VERSION=${KVZ_PROGRAM_VERSION}
           -DEXE=$<TARGET_FILE:KVZApp> -DICON=${KVZ_ICO} -DLICENSE=${PROJECT_SOURCE_DIR}/COPYING
           -DMANUAL=${KVZ_MANUAL_DIR} -DOUTFILE=${KVZ_SETUP} ${KVZ_SETUP_SCRIPT}
   DEPENDS KVZApp ${KVZ_SETUP_SCRIPT} ${KVZ_ICO} ${PROJECT_SOURCE_DIR}/COPYING

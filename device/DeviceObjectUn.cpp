@@ -49,12 +49,12 @@ void TDeviceObject::ClearBuffer(TBuffer which) {
   }
   std::lock_guard lock(RxMutex);
   RxBuffer.fill(0);
-  RxCountValue = 0;
+  RxCount = 0;
 }
 
-std::uint32_t TDeviceObject::RxCount() const {
+std::uint32_t TDeviceObject::UnconsumedByteCount() const {
   std::lock_guard lock(RxMutex);
-  return RxCountValue;
+  return RxCount;
 }
 
 bool TDeviceObject::GetInputCount(std::uint32_t& count) {
@@ -66,7 +66,7 @@ bool TDeviceObject::ReadInput(std::uint32_t n) {
   if (Terminated()) return true;
   if (!PortHandle) return false;
   std::lock_guard lock(RxMutex);
-  if (static_cast<std::uint64_t>(RxCountValue) + n > kBufferSize) return false;
+  if (static_cast<std::uint64_t>(RxCount) + n > kBufferSize) return false;
   return ReadLocked(n);
 }
 
@@ -75,7 +75,7 @@ bool TDeviceObject::ReadWhatFits(std::uint32_t queued, std::uint32_t& left) {
   if (Terminated()) return true;
   if (!PortHandle) return false;
   std::lock_guard lock(RxMutex);
-  const std::uint32_t n = std::min<std::uint32_t>(queued, kBufferSize - RxCountValue);
+  const std::uint32_t n = std::min<std::uint32_t>(queued, kBufferSize - RxCount);
   left = queued - n;
   return ReadLocked(n);
 }
@@ -83,11 +83,11 @@ bool TDeviceObject::ReadWhatFits(std::uint32_t queued, std::uint32_t& left) {
 bool TDeviceObject::ReadLocked(std::uint32_t n) {
   std::uint32_t got = 0;
   while (got < n) {
-    const long r = PortHandle->Read(RxBuffer.data() + RxCountValue + got, n - got);
+    const long r = PortHandle->Read(RxBuffer.data() + RxCount + got, n - got);
     if (r <= 0) break;
     got += static_cast<std::uint32_t>(r);
   }
-  RxCountValue += got;
+  RxCount += got;
   return got == n;
 }
 

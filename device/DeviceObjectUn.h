@@ -37,7 +37,8 @@ class TDeviceObject {
   void Resume();
   bool Terminated() const { return terminated_.load(); }
 
-  std::uint32_t RxCount() const;
+  // RxCount read under RxMutex, for a thread other than the one filling the buffer.
+  std::uint32_t UnconsumedByteCount() const;
 
   TStringList Settings;
   TPortHandle PortHandle;
@@ -61,7 +62,8 @@ class TDeviceObject {
   // both go through RxMutex so no thread ever sees half a frame.
   mutable std::mutex RxMutex;
   TByteBuffer RxBuffer{};
-  std::uint32_t RxCountValue = 0;
+  // How many bytes at the start of RxBuffer were received and not yet consumed.
+  std::uint32_t RxCount = 0;
 
  private:
   // Reads n bytes behind the received ones, which the caller has made sure fit; RxMutex held.

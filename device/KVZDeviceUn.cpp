@@ -174,7 +174,7 @@ bool TKVZDevice::PollInput() {
   if (!GetInputCount(queued) || (queued > 0 && !ReadWhatFits(queued, left))) return false;
   // Noise that fills the buffer without a frame would otherwise stop every further read.
   std::lock_guard lock(RxMutex);
-  DropNoise(RxBuffer, RxCountValue);
+  DropNoise(RxBuffer, RxCount);
   return left == 0;
 }
 
@@ -199,7 +199,7 @@ void TKVZDevice::RaiseEvent(const TEvent& handler) {
 
 bool TKVZDevice::ExtractFrame() {
   std::lock_guard lock(RxMutex);
-  return ::ExtractFrame(RxBuffer, RxCountValue, Frame);
+  return ::ExtractFrame(RxBuffer, RxCount, Frame);
 }
 
 bool TKVZDevice::Request(const std::string& command, std::uint32_t replyLength) {
@@ -245,7 +245,7 @@ void TKVZDevice::DispatchFrame() {
 template <typename Build>
 void TKVZDevice::PutFrame(Build build) {
   std::lock_guard lock(RxMutex);
-  RxCountValue = static_cast<std::uint32_t>(build(RxBuffer));
+  RxCount = static_cast<std::uint32_t>(build(RxBuffer));
 }
 
 void TKVZDevice::PutModeFrame(char mode) {

@@ -17,7 +17,8 @@ namespace {
 
 using TPlace = TReportField::TPlace;
 
-struct TLayout {
+// One caption or filled-in field of the printed protocol's title band.
+struct TProtocolFieldLayout {
   const char* name;
   const char* text;
   double left, top, width, height;
@@ -29,7 +30,7 @@ struct TLayout {
 
 // The protocol as it stands on the band, in millimetres. Captions and the title lines are opaque;
 // the filled-in fields are transparent so their bottom line shows under the text.
-const TLayout kTitleBand1[] = {
+const TProtocolFieldLayout kTitleBand1[] = {
     {"ProtocolNo", "Протокол №", 60.6, 0.0, 43.7, 8.7, 22, true, false, TPlace::CentredOnBand,
      false},
     {"ProtocolDate", "от 01.02.2012", 60.1, 11.6, 45.0, 8.7, 22, true, false, TPlace::CentredOnBand,
@@ -76,7 +77,7 @@ QString ShortDate(const QDate& date) {
 
 }  // namespace
 
-TPrintForm::TPrintForm(TClock clock, TPreview preview, TFileName registerFile)
+TPrintForm::TPrintForm(TPrintClock clock, TPreview preview, TFileName registerFile)
     : clock_(std::move(clock)), preview_(std::move(preview)), archive_(std::move(registerFile)) {
   setWindowTitle("Протокол");
   if (!preview_) {
@@ -87,7 +88,7 @@ TPrintForm::TPrintForm(TClock clock, TPreview preview, TFileName registerFile)
       view.exec();
     };
   }
-  for (const TLayout& l : kTitleBand1) {
+  for (const TProtocolFieldLayout& l : kTitleBand1) {
     TReportField field;
     field.name = QString::fromUtf8(l.name);
     field.text = QString::fromUtf8(l.text);

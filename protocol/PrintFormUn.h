@@ -38,14 +38,15 @@ class TPrintForm : public QWidget {
   Q_OBJECT
 
  public:
-  using TClock = std::function<QDateTime()>;
+  // The local date and time a protocol is numbered and dated by.
+  using TPrintClock = std::function<QDateTime()>;
   using TPreview = std::function<void(TReportPage&)>;
   using TFileName = std::function<std::string()>;
 
   // clock gives the local date and time; preview shows the filled page and returns when closed;
   // registerFile names the register every previewed protocol is kept in.
-  explicit TPrintForm(TClock clock = &QDateTime::currentDateTime, TPreview preview = TPreview(),
-                      TFileName registerFile = RegisterFileName);
+  explicit TPrintForm(TPrintClock clock = &QDateTime::currentDateTime,
+                      TPreview preview = TPreview(), TFileName registerFile = RegisterFileName);
 
   // Numbers and fills the page, keeps it in the register, and previews it. What cannot be kept
   // goes to the general error handler, and the page is previewed all the same.
@@ -67,7 +68,7 @@ class TPrintForm : public QWidget {
   void FillPage(std::int64_t number, const QString& date, const TProtocolEntry& entry,
                 bool matches);
 
-  TClock clock_;
+  TPrintClock clock_;
   TPreview preview_;
   TProtocolArchive archive_;
 };

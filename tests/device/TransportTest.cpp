@@ -28,7 +28,7 @@ class LineDevice : public TDeviceObject {
   using TDeviceObject::TDeviceObject;
   std::string Received() const {
     std::lock_guard lock(RxMutex);
-    return std::string(reinterpret_cast<const char*>(RxBuffer.data()), RxCountValue);
+    return std::string(reinterpret_cast<const char*>(RxBuffer.data()), RxCount);
   }
 
  protected:
@@ -227,7 +227,7 @@ TEST_F(TransportTest, WaitForInputReportsWhatIsQueued) {
   EXPECT_TRUE(device.WaitForInput(target, 1000, 0xFFFFFFFF));
   EXPECT_EQ(target, 20u);
   ASSERT_TRUE(device.DrainInput());
-  EXPECT_EQ(device.RxCount(), 0u);
+  EXPECT_EQ(device.UnconsumedByteCount(), 0u);
 
   pty.Send(std::string(10, 'b'));
   target = 16;
@@ -287,11 +287,11 @@ TEST(ScriptedTransportTest, ReadInputRefusesAnOverflowAndKeepsShortReads) {
 
   script.queued = std::string(8000, 'y');
   EXPECT_FALSE(device.ReadInput(8000));
-  EXPECT_EQ(device.RxCount(), 200u);
+  EXPECT_EQ(device.UnconsumedByteCount(), 200u);
   EXPECT_EQ(script.queued.size(), 8000u);
   EXPECT_EQ(script.reads, 1);
   EXPECT_TRUE(device.ReadInput(7892));
-  EXPECT_EQ(device.RxCount(), 8092u);
+  EXPECT_EQ(device.UnconsumedByteCount(), 8092u);
   EXPECT_FALSE(device.ReadInput(1));
 
   // Bytes that did arrive are kept even though the read came up short.

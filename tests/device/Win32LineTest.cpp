@@ -122,7 +122,7 @@ TEST_F(Win32LineTest, FramesTheDetectorSendsAreReadAndDispatched) {
   std::uint32_t queued = 4;
   ASSERT_TRUE(d.WaitForInput(queued, 5000, 0xFFFFFFFF));
   ASSERT_TRUE(d.ReadInput(queued));
-  EXPECT_EQ(d.RxCount(), queued);
+  EXPECT_EQ(d.UnconsumedByteCount(), queued);
 
   // The listening loop waits on the port between polls and turns the frames into events.
   d.ClearBuffer(TDeviceObject::TBuffer::Receive);

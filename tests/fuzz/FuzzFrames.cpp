@@ -72,9 +72,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   };
   while (!stream->Done()) {
     device.PollInput();
-    Check(device.RxCount() <= kBufferSize);
+    Check(device.UnconsumedByteCount() <= kBufferSize);
     // A buffer left full without a frame would refuse every further read.
-    const bool full = device.RxCount() == kBufferSize;
+    const bool full = device.UnconsumedByteCount() == kBufferSize;
     if (device.ExtractFrame()) {
       Check(std::memcmp(device.Frame.data(), "[$%]", kMarkerLength) == 0);
       device.DispatchFrame();
