@@ -2,10 +2,11 @@
 #include "app/KVZApplication.h"
 #include "app/QtGuiLink.h"
 #include "protocol/DailyBackup.h"
+#include "ui/MsgBox.h"
 
 int main(int argc, char** argv) {
   TKVZApplication app(argc, argv);
-  QApplication::setApplicationName(TQtGuiLink::kAppTitle);
+  QApplication::setApplicationName(MsgBox::kCaption);
   QGuiApplication::setDesktopFileName("kvz03");
   app.LoadTranslationsAndFonts();
   TQtGuiLink guiLink;

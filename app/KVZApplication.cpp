@@ -9,7 +9,7 @@
 #include <exception>
 #include <utility>
 
-#include "device/GuiLink.h"
+#include "ui/MsgBox.h"
 
 TKVZApplication::TKVZApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
@@ -17,9 +17,9 @@ bool TKVZApplication::notify(QObject* receiver, QEvent* event) {
   try {
     return QApplication::notify(receiver, event);
   } catch (const std::exception& e) {
-    GuiLink().ReportError(e.what());
+    MsgBox::ReportError(QString::fromStdString(e.what()));
   } catch (...) {
-    GuiLink().ReportError("Неизвестная ошибка");
+    MsgBox::ReportError("Неизвестная ошибка");
   }
   return false;
 }

@@ -5,8 +5,6 @@
 
 #include "ui/MsgBox.h"
 
-const char* const TQtGuiLink::kAppTitle = "KVz - 03";
-
 void TQtGuiLink::ShowMessage(const std::string& text, const std::string& caption, TMsgIcon icon,
                              bool topmost) {
   MsgBox::Show(nullptr, {QString::fromStdString(text), QString::fromStdString(caption), icon,
@@ -23,6 +21,5 @@ void TQtGuiLink::RunOnGuiThread(const std::function<void()>& call) {
 }
 
 void TQtGuiLink::ReportError(const std::string& text) {
-  MsgBox::Show(nullptr, {QString::fromStdString(text), QString::fromUtf8(kAppTitle),
-                         TMsgIcon::Error, MsgBox::TButtons::Ok, false});
+  MsgBox::ReportError(QString::fromStdString(text));
 }

@@ -6,8 +6,6 @@
 // application's event loop, and calls from the listening thread queued to the GUI thread.
 class TQtGuiLink : public TGuiLink {
  public:
-  static const char* const kAppTitle;
-
   void ShowMessage(const std::string& text, const std::string& caption, TMsgIcon icon,
                    bool topmost) override;
   void ProcessEvents() override;

@@ -117,13 +117,8 @@ void TSetupForm::SetDefaultSettingsButtonClick() {
 
 void TSetupForm::keyPressEvent(QKeyEvent* event) {
   // No button is the default: Enter on a list would store the port shown there, or none at all
-  // when the stored port is not listed. Enter presses the focused button, as on Windows.
-  if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
-    QDialog::keyPressEvent(event);
-    return;
-  }
-  auto* button = qobject_cast<QPushButton*>(focusWidget());
-  if (button != nullptr && button->isEnabled()) button->click();
+  // when the stored port is not listed.
+  if (EnterPressesButton(event, focusWidget()) == TEnter::NotEnter) QDialog::keyPressEvent(event);
 }
 
 void TSetupForm::showEvent(QShowEvent* event) {

@@ -14,7 +14,6 @@
 #include <system_error>
 
 #include "base/TextFile.h"
-#include "device/GuiLink.h"
 #include "protocol/ProtocolArchive.h"
 #include "register/ProtocolRegister.h"
 #include "register/RegisterBackup.h"
@@ -138,7 +137,7 @@ bool BackUpRegister(QWidget* owner, const std::string& registerFile, const QStri
   const QString made =
       NewFolder(folder, "Журнал протоколов " + now.toString("yyyy-MM-dd HH-mm-ss"));
   if (made.isEmpty()) {
-    GuiLink().ReportError((failed + "не удалось создать в ней папку").toStdString());
+    MsgBox::ReportError(failed + "не удалось создать в ней папку");
     return false;
   }
   QProgressDialog progress(owner);
@@ -173,7 +172,7 @@ bool BackUpRegister(QWidget* owner, const std::string& registerFile, const QStri
   }
   // Only the folder made above goes; a half-made copy is not mistaken for a whole one later.
   QDir(made).removeRecursively();
-  if (!failure.empty()) GuiLink().ReportError(failed.toStdString() + failure);
+  if (!failure.empty()) MsgBox::ReportError(failed + QString::fromStdString(failure));
   return false;
 }
 
@@ -189,7 +188,7 @@ bool RestoreRegisterFrom(QWidget* owner, const std::string& registerFile, const 
     const TWaitCursor wait;
     copyCount = CheckedCopyCount(copy);
   } catch (const TRegisterError& e) {
-    GuiLink().ReportError(e.what());
+    MsgBox::ReportError(e.what());
     return false;
   }
   // A register that cannot be read is what a restore is for: the question says so instead.
@@ -216,7 +215,7 @@ bool RestoreRegisterFrom(QWidget* owner, const std::string& registerFile, const 
     const TWaitCursor wait;
     RestoreRegister(registerFile, copy, QDir::toNativeSeparators(kept).toStdString());
   } catch (const TRegisterError& e) {
-    GuiLink().ReportError(e.what());
+    MsgBox::ReportError(e.what());
     return false;
   }
   Tell(owner, QString("Журнал протоколов восстановлен из копии \"%1\": протоколов: %2. Прежний "

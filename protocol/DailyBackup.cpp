@@ -8,9 +8,9 @@
 #include <chrono>
 
 #include "base/TextFile.h"
-#include "device/GuiLink.h"
 #include "register/ProtocolRegister.h"
 #include "register/RegisterBackup.h"
+#include "ui/MsgBox.h"
 
 namespace {
 
@@ -107,7 +107,7 @@ void TDailyBackup::Finish() {
 void TDailyBackup::Report(const std::string& text) {
   if (reported_) return;
   reported_ = true;
-  GuiLink().ReportError(text);
+  MsgBox::ReportError(QString::fromStdString(text));
 }
 
 TDailyBackup& DailyBackup() {

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "device/GuiLink.h"
 #include "device/ResultNames.h"
 #include "protocol/DailyBackup.h"
 #include "report/ReportPreview.h"
@@ -141,7 +140,7 @@ void TPrintForm::FillAndPreview(const TMeasurement& measurement, const TProtocol
     return PdfBytes(Protocol);
   });
   DailyBackup().ProtocolKept(archive_.RegisterFile(), now.date());
-  if (!failures.empty()) GuiLink().ReportError(failures);
+  if (!failures.empty()) MsgBox::ReportError(QString::fromStdString(failures));
   preview_(Protocol);
 }
 

@@ -11,10 +11,10 @@
 #include "device/CommonProcUn.h"
 #include "device/DirUn.h"
 #include "device/Frames.h"
-#include "device/GuiLink.h"
 #include "protocol/HistoryList.h"
 #include "protocol/PrintFormUn.h"
 #include "ui/ManualUn.h"
+#include "ui/MsgBox.h"
 #include "ui/Widgets.h"
 
 namespace {
@@ -182,7 +182,7 @@ void TPrintProtocolForm::LoadHistory() {
       box->addItems(history.Items());
       box->setEditText(typed);
     } catch (const TFileError& e) {
-      GuiLink().ReportError(e.what());
+      MsgBox::ReportError(e.what());
     }
   }
 }
@@ -198,7 +198,7 @@ void TPrintProtocolForm::SaveHistory() {
     try {
       history.Save(FileToWrite(HistoryFile(box)));
     } catch (const TFileError& e) {
-      GuiLink().ReportError(e.what());
+      MsgBox::ReportError(e.what());
     }
   }
 }
@@ -270,12 +270,13 @@ void TPrintProtocolForm::done(int result) {
 }
 
 bool TPrintProtocolForm::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
-  const int key = static_cast<QKeyEvent*>(event)->key();
-  if (key != Qt::Key_Return && key != Qt::Key_Enter) return QDialog::eventFilter(watched, event);
-  if (auto* button = qobject_cast<QPushButton*>(watched)) {
-    button->click();
-    return true;
+  switch (EnterPressesButton(event, watched)) {
+    case TEnter::NotEnter:
+      return QDialog::eventFilter(watched, event);
+    case TEnter::PressedButton:
+      return true;
+    case TEnter::Elsewhere:
+      break;
   }
   // Enter moves on to the next field instead of confirming the dialog.
   for (std::size_t i = 0; i < enterOrder_.size(); ++i) {

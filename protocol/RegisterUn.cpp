@@ -9,11 +9,11 @@
 #include <utility>
 
 #include "base/TextFile.h"
-#include "device/GuiLink.h"
 #include "protocol/BackupCommands.h"
 #include "protocol/DailyBackup.h"
 #include "ui/FileDialogs.h"
 #include "ui/ManualUn.h"
+#include "ui/MsgBox.h"
 #include "ui/Widgets.h"
 
 namespace {
@@ -195,7 +195,7 @@ void TRegisterForm::Refresh() {
     }
   } catch (const TRegisterError& e) {
     ShowRows(0);
-    GuiLink().ReportError(e.what());
+    MsgBox::ReportError(e.what());
   }
 }
 
@@ -239,7 +239,7 @@ void TRegisterForm::CountStep() {
       countSpan_ /= 2;
   } catch (const TRegisterError& e) {
     CountTimer.stop();
-    GuiLink().ReportError(e.what());
+    MsgBox::ReportError(e.what());
   }
 }
 
@@ -250,7 +250,7 @@ std::vector<TProtocolRecord> TRegisterForm::ReadPage(std::optional<std::int64_t>
     if (register_) return register_->Page(filter_, below, kPageRows);
   } catch (const TRegisterError& e) {
     QMetaObject::invokeMethod(
-        this, [text = std::string(e.what())] { GuiLink().ReportError(text); },
+        this, [text = QString::fromStdString(e.what())] { MsgBox::ReportError(text); },
         Qt::QueuedConnection);
   }
   return {};
@@ -284,10 +284,10 @@ bool TRegisterForm::ExportTo(const QString& fileName) {
         },
         modeName_);
   } catch (const TRegisterError& e) {
-    GuiLink().ReportError(e.what());
+    MsgBox::ReportError(e.what());
     return false;
   } catch (const TFileError& e) {
-    GuiLink().ReportError(e.what());
+    MsgBox::ReportError(e.what());
     return false;
   }
   return true;

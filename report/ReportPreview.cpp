@@ -28,7 +28,6 @@ constexpr double kMmPerInch = 25.4;
 constexpr int kMinZoom = 10, kMaxZoom = 400;
 constexpr int kBorder = 16;  // grey around the paper, in pixels
 constexpr int kShadow = 4;
-const QString kCaption = "KVz - 03";
 const QString kPdfFilter = "Документ PDF (*.pdf)";
 const QString kReportFilter = "Протокол KVZ-03 (*.kvzr)";
 
@@ -213,7 +212,7 @@ bool TReportPreview::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TReportPreview::ShowError(const QString& text) {
-  showError_(this, kCaption, text);
+  showError_(this, text);
 }
 
 bool TReportPreview::SaveTo(const QString& fileName) {
@@ -249,9 +248,8 @@ bool TReportPreview::PrintTo(QPrinter& printer) {
     PrintPage(printer, page_, [&] {
       // A stopped queue takes the job without a word and holds it.
       if (PrintSystem::IsPaused(printer.printerName()))
-        showWarning_(this, kCaption,
-                     "Принтер \"" + printer.printerName() +
-                         "\" приостановлен: задание будет ждать в очереди");
+        showWarning_(this, "Принтер \"" + printer.printerName() +
+                               "\" приостановлен: задание будет ждать в очереди");
     });
   } catch (const std::exception& e) {
     ShowError(QString::fromStdString(e.what()));
@@ -263,7 +261,7 @@ bool TReportPreview::PrintTo(QPrinter& printer) {
 bool TReportPreview::NoPrinter() {
   if (!QPrinterInfo::availablePrinterNames().isEmpty()) return false;
   // The system's print dialogs do not open without a printer, and say nothing either.
-  showWarning_(this, kCaption, "Принтеры не установлены. Сохраните протокол в файл PDF.");
+  showWarning_(this, "Принтеры не установлены. Сохраните протокол в файл PDF.");
   Save();
   return true;
 }

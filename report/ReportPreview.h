@@ -25,8 +25,7 @@ class TReportPreview : public QDialog, public Ui::TReportPreview {
   // How a failure to save, open or print is put before the operator: the engine has no message
   // box of its own, so the program hands in its error box, and its warning box for what is no
   // failure but the operator must know (a paused printer); without one, the error box shows that.
-  using TShowError =
-      std::function<void(QWidget* parent, const QString& caption, const QString& text)>;
+  using TShowError = std::function<void(QWidget* parent, const QString& text)>;
 
   TReportPreview(TReportPage& page, QWidget* parent, TShowError showError,
                  TShowError showWarning = nullptr);

@@ -72,12 +72,16 @@ TAnswer Show(QWidget* parent, const TBox& box) {
   }
 }
 
-void ShowError(QWidget* parent, const QString& caption, const QString& text) {
-  Show(parent, {text, caption, TMsgIcon::Error, TButtons::Ok, false});
+void ShowError(QWidget* parent, const QString& text) {
+  Show(parent, {text, kCaption, TMsgIcon::Error, TButtons::Ok, false});
 }
 
-void ShowWarning(QWidget* parent, const QString& caption, const QString& text) {
-  Show(parent, {text, caption, TMsgIcon::Warning, TButtons::Ok, false});
+void ShowWarning(QWidget* parent, const QString& text) {
+  Show(parent, {text, kCaption, TMsgIcon::Warning, TButtons::Ok, false});
+}
+
+void ReportError(const QString& text) {
+  Show(nullptr, {text, kCaption, TMsgIcon::Error, TButtons::Ok, false});
 }
 
 }  // namespace MsgBox

@@ -11,6 +11,9 @@ class QWidget;
 // a modal loop. Texts are shown as plain text; "\r" in a text breaks the line.
 namespace MsgBox {
 
+// The program's name, which its own boxes carry as their caption.
+inline constexpr char kCaption[] = "KVz - 03";
+
 enum class TButtons { Ok, YesNo };
 enum class TAnswer { Ok, Yes, No };
 
@@ -24,10 +27,14 @@ struct TBox {
 
 TAnswer Show(QWidget* parent, const TBox& box);
 
-// An error box with one OK button, as the report preview shows its failures; and a warning box
-// likewise, for what the operator must know before going on.
-void ShowError(QWidget* parent, const QString& caption, const QString& text);
-void ShowWarning(QWidget* parent, const QString& caption, const QString& text);
+// An error box with one OK button under the program's caption, as the report preview shows its
+// failures; and a warning box likewise, for what the operator must know before going on.
+void ShowError(QWidget* parent, const QString& text);
+void ShowWarning(QWidget* parent, const QString& text);
+
+// How a window, and the general handler, put a failure before the operator: an error box owned
+// by the application.
+void ReportError(const QString& text);
 
 // While a hook is set, boxes are handed to it instead of being shown.
 using THook = std::function<TAnswer(const TBox&)>;

@@ -2,7 +2,9 @@
 
 #include <QChildEvent>
 #include <QDynamicPropertyChangeEvent>
+#include <QKeyEvent>
 #include <QPalette>
+#include <QPushButton>
 #include <QVariant>
 #include <QWidget>
 
@@ -41,4 +43,15 @@ void PaintWhite(QWidget* widget) {
   QPalette white = widget->palette();
   white.setColor(QPalette::Window, Qt::white);
   widget->setPalette(white);
+}
+
+TEnter EnterPressesButton(const QEvent* event, QObject* target) {
+  if (event->type() != QEvent::KeyPress) return TEnter::NotEnter;
+  const int key = static_cast<const QKeyEvent*>(event)->key();
+  if (key != Qt::Key_Return && key != Qt::Key_Enter) return TEnter::NotEnter;
+  auto* button = qobject_cast<QPushButton*>(target);
+  if (button == nullptr) return TEnter::Elsewhere;
+  // A disabled button ignores the click, as it ignores the mouse.
+  button->click();
+  return TEnter::PressedButton;
 }

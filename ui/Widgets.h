@@ -1,5 +1,7 @@
 #pragma once
 
+class QEvent;
+class QObject;
 class QWidget;
 
 // The windows are drawn in pixels, fonts included. A Designer form can give a font only in points,
@@ -15,3 +17,8 @@ void FollowPixelSizes(QWidget* window);
 
 // The white ground of the main and information windows, which the style would otherwise paint.
 void PaintWhite(QWidget* widget);
+
+// The program's dialogs have no default button, so that Enter never confirms what a list merely
+// shows: Enter presses the focused button instead, as Windows does. What Enter was to target.
+enum class TEnter { NotEnter, PressedButton, Elsewhere };
+TEnter EnterPressesButton(const QEvent* event, QObject* target);

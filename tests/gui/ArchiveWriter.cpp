@@ -1,9 +1,10 @@
 #include <QApplication>
 #include <iostream>
+#include <vector>
 
 #include "protocol/PrintFormUn.h"
-#include "tests/support/FakeGui.h"
 #include "tests/support/WorkDirScope.h"
+#include "ui/MsgBox.h"
 
 // Another program instance at the same moment: prints count protocols into the working folder
 // given, at one fixed time of its clock, for the clients <prefix>0, <prefix>1, ...
@@ -11,8 +12,11 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   if (argc != 4) return 2;
-  FakeGui gui;
-  InstallGuiLink(&gui);
+  std::vector<QString> errors;
+  MsgBox::SetHook([&](const MsgBox::TBox& box) {
+    errors.push_back(box.text);
+    return MsgBox::TAnswer::Ok;
+  });
   const WorkDirScope folder(argv[1]);
   TPrintForm form([] { return QDateTime(QDate(2013, 1, 19), QTime(12, 0)); }, [](TReportPage&) {});
   for (int i = 0; i < std::atoi(argv[3]); ++i) {
@@ -20,6 +24,6 @@ int main(int argc, char** argv) {
     entry.client = QString::fromUtf8(argv[2]) + QString::number(i);
     form.FillAndPreview(TMeasurement(), entry);
   }
-  for (const std::string& error : gui.errors) std::cerr << error << '\n';
-  return gui.errors.empty() ? 0 : 1;
+  for (const QString& error : errors) std::cerr << error.toStdString() << '\n';
+  return errors.empty() ? 0 : 1;
 }

@@ -21,7 +21,7 @@ int Print(const QString& queue, const QString& reference) {
   bool printed = false;
   const auto printPreviewed = [&](TReportPage& page) {
     RenderToPdf(page, reference);
-    TReportPreview preview(page, nullptr, [](QWidget*, const QString&, const QString& text) {
+    TReportPreview preview(page, nullptr, [](QWidget*, const QString& text) {
       std::printf("%s\n", text.toUtf8().constData());
     });
     QPrinter& printer = preview.Printer();
