@@ -5,6 +5,7 @@
 
 #include "base/TextFile.h"
 #include "device/DirUn.h"
+#include "device/Vocabulary.h"
 
 namespace {
 
@@ -215,16 +216,16 @@ bool TKVZDevice::Request(const std::string& command, std::uint32_t replyLength) 
 }
 
 bool TKVZDevice::ReadVersion() {
-  if (!Request("V", kLongFrameLength)) return false;
+  if (!Request(kIdentityRequest, kLongFrameLength)) return false;
   const auto identity = std::string(Frame.begin() + kIdentityOffset,
                                     Frame.begin() + kIdentityOffset + kIdentityLength);
-  if (identity.rfind("KVZ03", 0) != 0) return false;
+  if (identity.rfind(kIdentityPrefix, 0) != 0) return false;
   DeviceVersion = identity;
   return true;
 }
 
 bool TKVZDevice::RequestReady() {
-  if (!Request("R", kShortFrameLength)) return false;
+  if (!Request(kReadinessRequest, kShortFrameLength)) return false;
   Mode.store(static_cast<char>(Frame[kModeOffset]));
   RaiseEvent(OnMode);
   return Frame[kTypeOffset] == kReadyFlag;

@@ -66,7 +66,3 @@ std::string TResultNames::Value(char code) const {
   const int i = IndexOfName(code);
   return i < 0 ? std::string() : kEntries[i].description;
 }
-
-int MaterialIndex(int resultIndex) {
-  return resultIndex > 1 ? resultIndex - 1 : resultIndex;
-}

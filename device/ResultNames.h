@@ -19,8 +19,3 @@ class TResultNames {
   // recognised" and -2 for a code not in the table.
   int ResultIndex(char code) const { return IndexOfName(code) - 1; }
 };
-
-// The position in the protocol's material list that a remembered result (ResultIndex) stands
-// for: the two 585 results share one material. Results that name no material give a position
-// that no material has.
-int MaterialIndex(int resultIndex);

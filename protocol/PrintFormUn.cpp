@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "device/ResultNames.h"
+#include "device/Vocabulary.h"
 #include "protocol/DailyBackup.h"
 #include "report/ReportPreview.h"
 #include "report/ReportRenderer.h"

@@ -11,6 +11,7 @@
 #include "device/CommonProcUn.h"
 #include "device/DirUn.h"
 #include "device/Frames.h"
+#include "device/Vocabulary.h"
 #include "protocol/HistoryList.h"
 #include "protocol/PrintFormUn.h"
 #include "ui/ManualUn.h"
@@ -18,18 +19,6 @@
 #include "ui/Widgets.h"
 
 namespace {
-
-// Here rather than in the form: an item's position is the material index the verdict compares.
-const char* const kMaterials[] = {"Золото 375 пробы (9kt)",
-                                  "Золото 585 пробы (14kt)",
-                                  "Золото 750 пробы (18kt)",
-                                  "Золото 958 пробы (23kt)",
-                                  "Золото 999 пробы (24kt)",
-                                  "Серебро до 800 пробы",
-                                  "Серебро 800 пробы и более",
-                                  "Палладий",
-                                  "Белое золото",
-                                  "Платина и сплавы"};
 
 // The form gives each remembered field the length of its line as this dynamic property.
 constexpr char kMaxLengthProperty[] = "maxLength";
@@ -116,7 +105,9 @@ TPrintProtocolForm::TPrintProtocolForm(QWidget* owner, TPrintForm& printForm,
   QPalette readOnly = ResultEdit->palette();
   readOnly.setColor(QPalette::Base, readOnly.color(QPalette::Window));
   ResultEdit->setPalette(readOnly);
-  for (const char* material : kMaterials) ObjectTypeCB->addItem(QString::fromUtf8(material));
+  // Here rather than in the form: an item's position is the material index the verdict compares.
+  for (int material = 0; material < MaterialCount(); ++material)
+    ObjectTypeCB->addItem(QString::fromUtf8(MaterialName(material)));
 
   // The form makes no button the default: Enter in a field moves on, and Enter on a button presses
   // that button (see eventFilter), as on Windows.

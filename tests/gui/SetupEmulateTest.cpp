@@ -13,6 +13,7 @@
 
 #include "app/KVZApplication.h"
 #include "app/Lamp.h"
+#include "device/Frames.h"
 #include "device/KVZDeviceUn.h"
 #include "emulator/Potentials.h"
 #include "report/ReportPreview.h"
@@ -96,6 +97,8 @@ class SetupEmulateTest : public QObject {
   void screenReadersGetEachControlsCaption();
   void resetConfirmed();
   void resetRefused();
+  void eachButtonSendsItsMode_data();
+  void eachButtonSendsItsMode();
   void probeCheckIsFollowedByReady();
   void measurementError();
   void potentialsStayInTheirRanges();
@@ -265,6 +268,30 @@ void SetupEmulateTest::resetRefused() {
   QCOMPARE(lines, 2);
   QVERIFY(std::filesystem::exists(gui.dir.File("PlaceCB.lst")));
   QCOMPARE(gui.mainForm->Device().PortParams.PortName, std::string("COM1"));
+}
+
+void SetupEmulateTest::eachButtonSendsItsMode_data() {
+  QTest::addColumn<QString>("button");
+  QTest::addColumn<char>("mode");
+  QTest::newRow("probe check") << "CModeButton" << kModeCheck;
+  QTest::newRow("ready") << "RModeButton" << kModeReady;
+  QTest::newRow("expert") << "EModeButton" << kModeExpert;
+  QTest::newRow("yellow alloy") << "YModeButton" << kModeYellow;
+  QTest::newRow("white alloy") << "WModeButton" << kModeWhite;
+  QTest::newRow("probe off") << "Button2" << kModeNoProbe;
+  QTest::newRow("power off") << "Button1" << kModePowerOff;
+}
+
+void SetupEmulateTest::eachButtonSendsItsMode() {
+  QFETCH(QString, button);
+  QFETCH(char, mode);
+  SimProcess sim;
+  GuiHarness gui;
+  std::vector<char> modes;
+  ListenAndRecord(gui, sim, modes);
+  gui.emulateForm->findChild<QPushButton*>(button)->click();
+  QTRY_VERIFY(!modes.empty());
+  QCOMPARE(modes.front(), mode);
 }
 
 void SetupEmulateTest::probeCheckIsFollowedByReady() {
