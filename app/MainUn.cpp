@@ -56,6 +56,11 @@ TMainForm::TMainForm(const TLinkEnv& env, const std::function<bool()>& setWorkDi
                  Qt::WindowCloseButtonHint);
   FollowPixelSizes(this);
   setupUi(this);
+  // The readings wait for a working mode to show them, the progress bar for a long task.
+  for (QLabel* reading : {WorkResLabel, U1Label, DULabel1, DULabel2, U2Label, U1ValueLabel,
+                          DUValueLabel, U2ValueLabel, WRSmallLabel})
+    reading->hide();
+  ProgressBar->hide();
   setWindowTitle(windowTitle() + kProgramVersion);
   AddManualKey(this, ManualSection::kMain);
   PaintWhite(this);

@@ -133,6 +133,12 @@ TRegisterForm::TRegisterForm(QWidget* owner, TFileName registerFile, TOpenRecord
   FollowPixelSizes(this);
   setupUi(this);
   AddManualKey(this, ManualSection::kRegister);
+  StatusBar = new QStatusBar(this);
+  StatusBar->setObjectName("StatusBar");
+  CountLabel = new QLabel(StatusBar);
+  CountLabel->setObjectName("CountLabel");
+  CountLabel->setTextFormat(Qt::PlainText);
+  Layout->addWidget(StatusBar);
   StatusBar->addWidget(CountLabel, 1);
   RegisterTable->setModel(&model_);
   for (int column = 0; column < kColumnCount; ++column)

@@ -2,6 +2,8 @@
 
 #include <QAbstractTableModel>
 #include <QDialog>
+#include <QLabel>
+#include <QStatusBar>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -58,6 +60,11 @@ class TRegisterForm : public QDialog, public Ui::TRegisterForm {
   // protocol's page; modeName names a working mode in the exported file.
   TRegisterForm(QWidget* owner, TFileName registerFile, TOpenRecord openRecord, TModeName modeName);
   ~TRegisterForm() override;
+
+  // Designer gives a status bar to a main window only: the constructor makes it, under the names a
+  // form would give it.
+  QStatusBar* StatusBar;
+  QLabel* CountLabel;
 
   // The rows the search text and the dates select, read again from the register; nothing while
   // the window is hidden. The table holds the rows read so far; the count is of them all.

@@ -89,6 +89,16 @@ TReportPreview::TReportPreview(TReportPage& page, QWidget* parent, TShowError sh
       showError_(std::move(showError)),
       showWarning_(showWarning ? std::move(showWarning) : showError_) {
   setupUi(this);
+  ToolBar = new QToolBar(this);
+  ToolBar->setObjectName("ToolBar");
+  Layout->insertWidget(0, ToolBar);
+  ToolBar->addActions({ZoomFitAction, Zoom100Action, ZoomWidthAction});
+  ToolBar->addSeparator();
+  ToolBar->addActions({FirstPageAction, PreviousPageAction, NextPageAction, LastPageAction});
+  ToolBar->addSeparator();
+  ToolBar->addActions({PrinterSetupAction, PrintAction, SaveAction, LoadAction});
+  ToolBar->addSeparator();
+  ToolBar->addAction(CloseAction);
   setWindowTitle(page_.title);
   setWindowFlag(Qt::WindowMaximizeButtonHint);
   printer_.setPageSize(QPageSize(page_.paper, QPageSize::Millimeter));
@@ -133,6 +143,15 @@ TReportPreview::TReportPreview(TReportPage& page, QWidget* parent, TShowError sh
   PageScrollBox->setWidget(view_);
   PageScrollBox->viewport()->installEventFilter(this);
   // The status bar lays out its own items: the page on the left, the zoom at the right.
+  StatusBar = new QStatusBar(this);
+  StatusBar->setObjectName("StatusBar");
+  PageLabel = new QLabel(StatusBar);
+  PageLabel->setObjectName("PageLabel");
+  PageLabel->setTextFormat(Qt::PlainText);
+  ZoomLabel = new QLabel(StatusBar);
+  ZoomLabel->setObjectName("ZoomLabel");
+  ZoomLabel->setTextFormat(Qt::PlainText);
+  Layout->addWidget(StatusBar);
   StatusBar->addWidget(PageLabel, 1);
   StatusBar->addPermanentWidget(ZoomLabel);
 

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QDialog>
+#include <QLabel>
 #include <QPrinter>
+#include <QStatusBar>
 #include <QString>
+#include <QToolBar>
 #include <functional>
 
 #include "report/ReportPage.h"
@@ -30,6 +33,13 @@ class TReportPreview : public QDialog, public Ui::TReportPreview {
   TReportPreview(TReportPage& page, QWidget* parent, TShowError showError,
                  TShowError showWarning = nullptr);
   ~TReportPreview() override;
+
+  // Designer gives a tool bar and a status bar to a main window only: the constructor makes these,
+  // under the names a form would give them.
+  QToolBar* ToolBar;
+  QStatusBar* StatusBar;
+  QLabel* PageLabel;
+  QLabel* ZoomLabel;
 
   // 100 % shows the paper at its physical size (as far as the screen reports its DPI); clamped
   // to 10..400 %.
