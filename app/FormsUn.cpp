@@ -2,11 +2,11 @@
 
 #include "app/ModeDisplay.h"
 
-TKVZForms::TKVZForms(const TLinkEnv& env, const std::function<bool()>& setWorkDirs,
-                     const std::string& portSource)
-    : MainForm(env, setWorkDirs),
-      SetupForm(&MainForm, portSource, [this] { PrintProtocolForm.DeleteHistory(); }),
+TKVZForms::TKVZForms(const TFormSeams& seams)
+    : MainForm(seams.env, seams.setWorkDirs),
+      SetupForm(&MainForm, seams.portSource, [this] { PrintProtocolForm.DeleteHistory(); }),
       EmulateForm(&MainForm, MainForm.Device()),
+      PrintForm(seams.printClock, seams.preview),
       PrintProtocolForm(&MainForm, PrintForm, [this] { RegisterForm.exec(); }),
       RegisterForm(
           &MainForm, RegisterFileName,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <functional>
 #include <string>
 
@@ -15,13 +16,25 @@
 #include "protocol/PrintProtocolUn.h"
 #include "protocol/RegisterUn.h"
 
-// The program's windows, each created once, in the order the members stand, and living as
-// long as this object. env, setWorkDirs and portSource are the main window's and the settings
-// dialog's own seams.
+// What a test replaces in the program's windows; the defaults are the program's own.
+struct TFormSeams {
+  // How ports are opened and which clock the link runs by.
+  TLinkEnv env = ProgramLinkEnv();
+  // Settles the working folder before the settings file is read.
+  std::function<bool()> setWorkDirs = SetWorkDirs;
+  // Where the settings dialog and the watch for a returning detector read the system's ports.
+  std::string portSource = DefaultPortSource();
+  // The local date and time protocols are numbered and dated by.
+  TPrintForm::TPrintClock printClock = &QDateTime::currentDateTime;
+  // Shows a filled protocol page and returns when it is closed; empty: the print preview.
+  TPrintForm::TPreview preview{};
+};
+
+// The program's windows, each created once, in the order the members stand, and destroyed in the
+// reverse order, the main window last, so that none outlives a window it refers to. The program
+// runs on one of these, and so does every window test.
 struct TKVZForms {
-  explicit TKVZForms(const TLinkEnv& env = ProgramLinkEnv(),
-                     const std::function<bool()>& setWorkDirs = SetWorkDirs,
-                     const std::string& portSource = DefaultPortSource());
+  explicit TKVZForms(const TFormSeams& seams = {});
 
   TMainForm MainForm;
   TSetupForm SetupForm;

@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
   auto sim = std::make_unique<SimProcess>(args);
 
   TKVZForms forms(
-      TLinkEnv(), [] { return true; }, sysfs.Path());
+      {.env = TLinkEnv(), .setWorkDirs = [] { return true; }, .portSource = sysfs.Path()});
   forms.MainForm.show();
   const auto lamp = [&forms](const QColor& color) {
     return [&forms, color] { return forms.MainForm.ReadyShape->Color() == color; };

@@ -100,7 +100,6 @@ void ArchiveTest::noFailureReplacesAPage() {
   QFETCH(QString, failure);
   QFETCH(QString, box);
   GuiHarness gui;
-  gui.StartIdle();
   const std::string db = gui.dir.File("protocols.db");
   const std::string victim = gui.dir.File("victim.pdf");
   gui.dir.Write("victim.pdf", "victim");
@@ -120,6 +119,7 @@ void ArchiveTest::noFailureReplacesAPage() {
   }
   if (ec) QSKIP("this system makes no links");
   const std::string page = failure.contains("page") ? "" : Bytes(In(gui.dir, "Протоколы/1500.pdf"));
+  gui.StartIdle();
   gui.printForm->FillAndPreview({}, {});
 
   QCOMPARE(gui.previews.back().title, QString("Протокол №1501"));

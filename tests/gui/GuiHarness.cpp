@@ -4,8 +4,6 @@
 #include <QTimer>
 #include <thread>
 
-#include "app/ModeDisplay.h"
-
 GuiHarness::GuiHarness(const std::vector<std::string>& systemPorts) : systemPorts_(systemPorts) {
   InstallGuiLink(this);
   MsgBox::SetHook([this](const MsgBox::TBox& box) {
@@ -16,34 +14,26 @@ GuiHarness::GuiHarness(const std::vector<std::string>& systemPorts) : systemPort
 
 GuiHarness::~GuiHarness() {
   holdEvents = false;
-  aboutForm.reset();
-  registerForm.reset();
-  printProtocolForm.reset();
-  printForm.reset();
-  emulateForm.reset();
-  setupForm.reset();
-  mainForm.reset();
+  forms.reset();
   MsgBox::SetHook(nullptr);
   InstallGuiLink(nullptr);
 }
 
 TMainForm& GuiHarness::Start() {
   // The working folder is the harness's own from its start.
-  mainForm = std::make_unique<TMainForm>(TLinkEnv{Opener(), linkClock}, [] { return true; });
-  setupForm = std::make_unique<TSetupForm>(mainForm.get(), systemPorts_.Source(),
-                                           [this] { printProtocolForm->DeleteHistory(); });
-  emulateForm = std::make_unique<TEmulateForm>(mainForm.get(), mainForm->Device());
-  printForm = std::make_unique<TPrintForm>([this] { return now; },
-                                           [this](TReportPage& page) { previews.push_back(page); });
-  printProtocolForm = std::make_unique<TPrintProtocolForm>(mainForm.get(), *printForm,
-                                                           [this] { registerForm->exec(); });
-  registerForm = std::make_unique<TRegisterForm>(
-      mainForm.get(), RegisterFileName,
-      [this](const TProtocolRecord& record) { printForm->PreviewRecord(record); },
-      [](char mode) { return ModeDisplay(mode).text.toStdString(); });
-  aboutForm = std::make_unique<TAboutForm>(mainForm.get(), mainForm->Device());
-  mainForm->SetForms(setupForm.get(), printProtocolForm.get(), aboutForm.get(), emulateForm.get(),
-                     registerForm.get());
+  forms = std::make_unique<TKVZForms>(
+      TFormSeams{.env = TLinkEnv{Opener(), linkClock},
+                 .setWorkDirs = [] { return true; },
+                 .portSource = systemPorts_.Source(),
+                 .printClock = [this] { return now; },
+                 .preview = [this](TReportPage& page) { previews.push_back(page); }});
+  mainForm = &forms->MainForm;
+  setupForm = &forms->SetupForm;
+  emulateForm = &forms->EmulateForm;
+  printForm = &forms->PrintForm;
+  printProtocolForm = &forms->PrintProtocolForm;
+  registerForm = &forms->RegisterForm;
+  aboutForm = &forms->AboutForm;
   mainForm->show();
   return *mainForm;
 }

@@ -9,14 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/MainUn.h"
+#include "app/FormsUn.h"
 #include "app/QtGuiLink.h"
-#include "dialogs/AboutUn.h"
-#include "dialogs/SetupUn.h"
-#include "emulator/EmulateUn.h"
-#include "protocol/PrintFormUn.h"
-#include "protocol/PrintProtocolUn.h"
-#include "protocol/RegisterUn.h"
 #include "tests/gui/FakePortList.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/SimProcess.h"
@@ -24,7 +18,7 @@
 #include "tests/support/WorkDirScope.h"
 #include "ui/MsgBox.h"
 
-// The program's windows wired as at start-up, in a folder of their own, with the system's port
+// The program's own windows (TKVZForms), in a folder of their own, with the system's port
 // list read from one of the test's own and port names bound to simulated detectors. Message boxes
 // are recorded instead of shown; every status-line text the connect command paints is recorded too.
 class GuiHarness : public TQtGuiLink, public SimPortMap {
@@ -35,7 +29,8 @@ class GuiHarness : public TQtGuiLink, public SimPortMap {
   void Bind(const std::string& portName, SimProcess& sim) { ports[portName] = &sim; }
   // A port the system lists from now on.
   void AddSystemPort(const std::string& name) { systemPorts_.Add(name); }
-  // Creates the windows; the start timer runs from here. Returns the main window.
+  // Creates the windows with the seams below; the start timer runs from here. Returns the main
+  // window.
   TMainForm& Start();
   // Creates the windows without the connect that the start timer would run.
   TMainForm& StartIdle();
@@ -58,13 +53,15 @@ class GuiHarness : public TQtGuiLink, public SimPortMap {
   // While set, calls from the listening thread wait before they reach the GUI thread.
   std::atomic<bool> holdEvents{false};
 
-  std::unique_ptr<TMainForm> mainForm;
-  std::unique_ptr<TSetupForm> setupForm;
-  std::unique_ptr<TEmulateForm> emulateForm;
-  std::unique_ptr<TPrintForm> printForm;
-  std::unique_ptr<TPrintProtocolForm> printProtocolForm;
-  std::unique_ptr<TRegisterForm> registerForm;
-  std::unique_ptr<TAboutForm> aboutForm;
+  std::unique_ptr<TKVZForms> forms;
+  // Its windows, once started.
+  TMainForm* mainForm = nullptr;
+  TSetupForm* setupForm = nullptr;
+  TEmulateForm* emulateForm = nullptr;
+  TPrintForm* printForm = nullptr;
+  TPrintProtocolForm* printProtocolForm = nullptr;
+  TRegisterForm* registerForm = nullptr;
+  TAboutForm* aboutForm = nullptr;
 
  private:
   FakePortList systemPorts_;

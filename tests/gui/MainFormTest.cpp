@@ -460,7 +460,7 @@ void MainFormTest::errorEscapingAHandlerIsShownAndTheProgramGoesOn() {
 
   // An error inside the connect reaches the same handler, and the window is handed back.
   gui.beforeOpen = [](const std::string&) { throw std::runtime_error("Сбой драйвера порта"); };
-  QTimer::singleShot(0, gui.mainForm.get(), &TMainForm::ConnectButtonClick);
+  QTimer::singleShot(0, gui.mainForm, &TMainForm::ConnectButtonClick);
   QTRY_COMPARE(gui.boxes.size(), std::size_t(2));
   QCOMPARE(gui.boxes[1].text, QString("Сбой драйвера порта"));
   QVERIFY(gui.mainForm->SetupButton->isEnabled() && gui.mainForm->ConnectButton->isEnabled());
@@ -496,8 +496,10 @@ void MainFormTest::boxDuringStartUpHoldsTheConnectBack() {
         [] {}, std::chrono::milliseconds(800));
     return false;
   };
-  const TKVZForms forms({[](const std::string&, TOpenError*) { return TPortHandle(); }, &gui.clock},
-                        failingWorkDirs, gui.dir.Path());
+  const TKVZForms forms(
+      {{[](const std::string&, TOpenError*) { return TPortHandle(); }, &gui.clock},
+       failingWorkDirs,
+       gui.dir.Path()});
   QVERIFY(forms.MainForm.StagePanel->text().isEmpty() && forms.MainForm.StartTimer->isActive());
 }
 

@@ -187,11 +187,11 @@ void RegisterFormTest::registerThatCannotBeOpenedIsReportedAndTheWindowStaysUsab
   gui.dir.Write("protocols.db", std::string(4096, 'x'));
   TRegisterForm& form = *gui.registerForm;
   // Opened by Ctrl+J in the main window, then from the entry dialog's "Журнал..." button.
-  QVERIFY(QTest::qWaitForWindowActive(gui.mainForm.get()));
+  QVERIFY(QTest::qWaitForWindowActive(gui.mainForm));
   QTimer::singleShot(0, &form, [&] { form.CloseButton->click(); });
-  QTest::keyClick(gui.mainForm.get(), Qt::Key_J, Qt::ControlModifier);
+  QTest::keyClick(gui.mainForm, Qt::Key_J, Qt::ControlModifier);
   QCOMPARE(gui.boxes.size(), std::size_t(1));
-  QTimer::singleShot(0, gui.printProtocolForm.get(), [&] {
+  QTimer::singleShot(0, gui.printProtocolForm, [&] {
     QTimer::singleShot(0, &form, [&] {
       QCOMPARE(form.CountLabel->text(), QString("Показано протоколов: 0"));
       QVERIFY(!form.ExportTo(QString::fromStdString(gui.dir.File("нет/журнал.csv"))));

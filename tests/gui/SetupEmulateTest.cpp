@@ -203,7 +203,7 @@ void SetupEmulateTest::portListIsReadAtEveryOpening() {
   FakePortList ports({});
   GuiHarness gui;
   gui.StartIdle();
-  TSetupForm form(gui.mainForm.get(), ports.Source(), [] {});
+  TSetupForm form(gui.mainForm, ports.Source(), [] {});
   QVERIFY(form.GetPortNames().empty());
   ports.Add("ttyUSB0");
   QCOMPARE(form.GetPortNames(), TStringList{"ttyUSB0"});
@@ -374,9 +374,9 @@ void SetupEmulateTest::workResultReachesTheMainWindow() {
 void SetupEmulateTest::shortcutShowsTheEmulatorBesideTheMainWindow() {
   GuiHarness gui;
   gui.StartIdle();
-  QVERIFY(QTest::qWaitForWindowActive(gui.mainForm.get()));
+  QVERIFY(QTest::qWaitForWindowActive(gui.mainForm));
   QVERIFY(!gui.emulateForm->isVisible());
-  QTest::keyClick(gui.mainForm.get(), Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
+  QTest::keyClick(gui.mainForm, Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
   QVERIFY(gui.emulateForm->isVisible());
   QCOMPARE(gui.emulateForm->pos().y(), gui.mainForm->frameGeometry().top());
   QVERIFY(gui.emulateForm->pos().x() > gui.mainForm->frameGeometry().right());
