@@ -1,8 +1,11 @@
 #include "tests/gui/GuiHarness.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QTimer>
 #include <thread>
+
+#include "protocol/DailyBackup.h"
 
 GuiHarness::GuiHarness(const std::vector<std::string>& systemPorts) : systemPorts_(systemPorts) {
   InstallGuiLink(this);
@@ -14,6 +17,9 @@ GuiHarness::GuiHarness(const std::vector<std::string>& systemPorts) : systemPort
 
 GuiHarness::~GuiHarness() {
   holdEvents = false;
+  // The day's copy of the register goes on in steps after a protocol: it ends here, in this
+  // test's folder, rather than failing in the next test's once the folder is gone.
+  while (DailyBackup().Busy()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   forms.reset();
   MsgBox::SetHook(nullptr);
   InstallGuiLink(nullptr);
