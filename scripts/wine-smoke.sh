@@ -47,12 +47,16 @@ unset WAYLAND_DISPLAY QT_QPA_PLATFORM
 xvfb_pid=
 sim_pid=
 sim_fd=
+idle_pid=
+idle_fd=
 server_started=0
 
 # shellcheck disable=SC2317  # runs from the EXIT trap
 cleanup() {
   # Wine goes first: a simulator ending under a running server makes it dump its object table.
+  if [ -n "$idle_fd" ]; then exec {idle_fd}>&-; fi
   if [ "$server_started" -eq 1 ]; then wineserver -k 2>/dev/null || true; fi
+  if [ -n "$idle_pid" ]; then wait "$idle_pid" 2>/dev/null || true; fi
   if [ -n "$sim_fd" ]; then exec {sim_fd}>&-; fi
   local pid
   for pid in $sim_pid $xvfb_pid; do kill "$pid" 2>/dev/null || true; done
@@ -100,6 +104,14 @@ wineserver --wait
 # The server reports a detector unplugged under it with a dump of its objects: kept out of sight.
 wineserver -p5 2>"$work/wineserver.log"
 server_started=1
+# One Wine process kept alive holds the session open to the end. Whenever the last one ends, Wine
+# stops the session's services, and the next process starts them again: the device manager then
+# lays out the machine's own serial ports anew, the console among them, as COM1 in the registry
+# port list, in place of the simulated detector's COM5.
+mkfifo "$work/idle.in"
+wine cmd /c pause <"$work/idle.in" >/dev/null 2>&1 &
+idle_pid=$!
+exec {idle_fd}>"$work/idle.in"
 # Returns once the session's services run: the device manager has laid out its COM links and the
 # registry port list by then, and both are replaced below. Qt reads the dots per inch at start.
 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 120 /f >/dev/null 2>&1
@@ -140,6 +152,16 @@ ports='HKLM\HARDWARE\DEVICEMAP\SERIALCOMM'
 if wine reg query "$ports" >/dev/null 2>&1; then wine reg delete "$ports" /va /f >/dev/null 2>&1; fi
 wine reg add "$ports" /v '\Device\KvzSim0' /t REG_SZ /d COM5 /f >/dev/null 2>&1
 
+# only_simulated_port: stops the run before the program starts where Wine has laid out a port of
+# the machine again: the program would search it, and it may be the console.
+only_simulated_port() {
+  local links
+  links=$(find "$WINEPREFIX/dosdevices" -maxdepth 1 -name 'com*' ! -name com5 -printf '%f ')
+  [ -z "$links" ] && return
+  echo "FAILED: Wine laid out the machine's serial ports again ($links): stopped before the program could open them" >&2
+  exit 1
+}
+
 # close_program: as the operator's close button would, and waits for the process to end.
 close_program() {
   wine taskkill /im KVZApp.exe >/dev/null 2>&1 || true
@@ -151,6 +173,7 @@ for stick in "Детектор КВЗ" "Tëst 中"; do
   step "a portable copy in C:\\$stick"
   mkdir "$c/$stick"
   cp "$root/build-windows/KVZApp.exe" "$c/$stick/"
+  only_simulated_port
   (cd "$c/$stick" && exec wine KVZApp.exe >>"$work/portable.log" 2>&1) &
   # Ended by the Wine server, which kills it: no job report for that.
   disown $!
@@ -170,6 +193,7 @@ check_installed "$program"
 [ "$status" -eq 0 ] && echo "installed: $(tr -s ' \r\n' ' ' <"$work/entry.txt")"
 
 step "the installed program from its Start-menu shortcut"
+only_simulated_port
 wine start "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\KVZ-03.lnk" \
   >"$work/app.log" 2>&1
 ini=
@@ -283,6 +307,7 @@ user_entry=${entry/HKLM/HKCU}
 wine "$setup" /S /CurrentUser >/dev/null 2>&1 || fail "the install for one user exited with $?"
 for f in "$mine/KVZApp.exe" "${user_links[@]}"; do [ -f "$f" ] || fail "no $f"; done
 wine reg query "$user_entry" /reg:64 >/dev/null 2>&1 || fail "no entry $user_entry"
+only_simulated_port
 (cd "$mine" && exec wine KVZApp.exe >>"$work/app.log" 2>&1) &
 disown $!
 wait_for 60 eval 'xdotool search --name "^KVz - 03" >/dev/null 2>&1' || fail "the program did not start"
