@@ -285,9 +285,10 @@ void SetupEmulateTest::eachButtonSendsItsMode_data() {
 void SetupEmulateTest::eachButtonSendsItsMode() {
   QFETCH(QString, button);
   QFETCH(char, mode);
+  // Outlives the windows: the modes after the first still arrive while they close.
+  std::vector<char> modes;
   SimProcess sim;
   GuiHarness gui;
-  std::vector<char> modes;
   ListenAndRecord(gui, sim, modes);
   gui.emulateForm->findChild<QPushButton*>(button)->click();
   QTRY_VERIFY(!modes.empty());
