@@ -17,7 +17,7 @@ bool TKVZApplication::notify(QObject* receiver, QEvent* event) {
   try {
     return QApplication::notify(receiver, event);
   } catch (const std::exception& e) {
-    MsgBox::ReportError(QString::fromStdString(e.what()));
+    MsgBox::ReportError(e.what());
   } catch (...) {
     MsgBox::ReportError("Неизвестная ошибка");
   }

@@ -81,7 +81,7 @@ void ShowWarning(QWidget* parent, const QString& text) {
 }
 
 void ReportError(const QString& text) {
-  Show(nullptr, {text, kCaption, TMsgIcon::Error, TButtons::Ok, false});
+  ShowError(nullptr, text);
 }
 
 }  // namespace MsgBox
