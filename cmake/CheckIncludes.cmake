@@ -2,15 +2,8 @@
 # layer whether or not the library links it, past the include roots that keep the arrows.
 #
 #   cmake -DSOURCE_DIR=<tree> -P cmake/CheckIncludes.cmake
-# The build folders hold generated files and links into the tree: left out.
-file(GLOB folders LIST_DIRECTORIES true RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/*)
-list(FILTER folders EXCLUDE REGEX "^(build|\\.)")
-set(sources)
-foreach(folder IN LISTS folders)
-  file(GLOB_RECURSE more LIST_DIRECTORIES false RELATIVE ${SOURCE_DIR}
-       ${SOURCE_DIR}/${folder}/*.cpp ${SOURCE_DIR}/${folder}/*.h ${SOURCE_DIR}/${folder}/*.h.in)
-  list(APPEND sources ${more})
-endforeach()
+include(${CMAKE_CURRENT_LIST_DIR}/TreeSources.cmake)
+kvz_tree_sources(sources)
 set(found)
 foreach(source IN LISTS sources)
   file(STRINGS ${SOURCE_DIR}/${source} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<]\\.\\./")

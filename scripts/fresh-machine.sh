@@ -166,7 +166,7 @@ inside() {
   done
   env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
     TERM=dumb QT_QPA_PLATFORM=offscreen "${proxies[@]}" \
-    chroot "$root" /bin/bash -c 'cd /root/kvz03 && bash scripts/test.sh' </dev/null
+    chroot "$root" /bin/bash -c 'cd /root/kvz03 && bash scripts/setup.sh && cmake --workflow --preset default' </dev/null
 }
 
 unshare --mount --pid --fork --propagation private --kill-child=SIGKILL \

@@ -22,7 +22,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$(realpath -m "${1:-$root/build}")
 check=$build/print_check
 [ "$(id -u)" = 0 ] || { echo "cupsd needs root: sudo bash scripts/print-tests.sh" >&2; exit 1; }
-[ -x "$check" ] || { echo "no $check: build first (scripts/test.sh)" >&2; exit 1; }
+[ -x "$check" ] || { echo "no $check: build first (cmake --workflow --preset default)" >&2; exit 1; }
 
 work=$(mktemp -d /tmp/kvz03-print.XXXXXX)
 cupsd_pid=
