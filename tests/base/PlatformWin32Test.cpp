@@ -23,7 +23,8 @@ TEST(Win32PlatformTest, ExecutablePathNamesThisProgramWithBackslashes) {
   EXPECT_TRUE(path.ends_with("\\base_tests.exe")) << path;
 }
 
-struct CodecCase : TRow {
+struct CodecCase {
+  const char* name;
   std::string utf8;
   std::string cp1251;
   bool roundTrip;

@@ -28,7 +28,8 @@ std::map<std::string, std::pair<int, std::string>> Snapshot(const TempDir& dir) 
   return entries;
 }
 
-struct SaveCase : TRow {
+struct SaveCase {
+  const char* name;
   const char* plant;    // a shell command run in the folder
   const char* changed;  // the file that gets the new contents; nullptr when the save is refused
   rlim_t fileSizeLimit;

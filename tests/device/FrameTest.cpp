@@ -9,7 +9,8 @@
 
 namespace {
 
-struct ExtractCase : TRow {
+struct ExtractCase {
+  const char* name;
   std::string received;
   bool extracted;
   std::string frame;  // expected frame when extracted
@@ -80,7 +81,8 @@ TEST(ExtractFrameTest, FrameSplitAcrossReadsIsDeliveredOnceComplete) {
   }
 }
 
-struct WireCase : TRow {
+struct WireCase {
+  const char* name;
   std::function<std::size_t(TByteBuffer&)> build;  // empty for a frame the program never builds
   std::string wire;
   TFrameContent content;

@@ -28,7 +28,8 @@ class RequestTest : public testing::Test {
   WorkDirScope workDir{dir.Path()};
 };
 
-struct IdentityCase : TRow {
+struct IdentityCase {
+  const char* name;
   const char* id;
   bool accepted;
 };
@@ -49,7 +50,8 @@ TEST_P(IdentityTest, IsAcceptedOnlyWhenItBeginsWithKVZ03) {
 }
 KVZ_ROWS(IdentityTest, kIdentityCases);
 
-struct ReadinessCase : TRow {
+struct ReadinessCase {
+  const char* name;
   std::vector<std::string> args;
   bool ready;
   char mode;

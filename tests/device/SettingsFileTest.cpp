@@ -14,7 +14,8 @@
 
 namespace {
 
-struct LoadCase : TRow {
+struct LoadCase {
+  const char* name;
   std::optional<std::string> file;
   TMyComPortParams expected;
   bool result;
@@ -114,7 +115,8 @@ TEST_F(SettingsFileTest, DeviceObjectDefaultsDependOnWhetherTheFileExists) {
   EXPECT_TRUE(gui.messages.empty());
 }
 
-struct ExeCase : TRow {
+struct ExeCase {
+  const char* name;
   const char* exe;
   char separator;
   const char* dir;
@@ -142,7 +144,8 @@ TEST(WorkDirTest, SetWorkDirsPointsAtTheTestExecutable) {
   EXPECT_TRUE(gui.messages.empty());
 }
 
-struct MessageCase : TRow {
+struct MessageCase {
+  const char* name;
   int kind;
   const char* caption;
   TMsgIcon icon;

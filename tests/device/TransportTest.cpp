@@ -185,7 +185,8 @@ TEST_F(TransportTest, WhatIsNoTerminalIsRefusedUnopened) {
   EXPECT_TRUE(OpenSerialLine(dir.File("pts/kvz")));
 }
 
-struct LineCase : TRow {
+struct LineCase {
+  const char* name;
   TMyComPortParams params;
   bool ok;
 };

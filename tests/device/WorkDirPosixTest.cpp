@@ -16,7 +16,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct FolderCase : TRow {
+struct FolderCase {
+  const char* name;
   const char* setup;  // shell, in a folder holding own/ (the program's); $f is own/kvzport.ini
   bool installed;
   bool userKnown;  // user/ is the user's folder

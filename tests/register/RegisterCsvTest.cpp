@@ -7,7 +7,8 @@
 
 namespace {
 
-struct CsvCase : TRow {
+struct CsvCase {
+  const char* name;
   const char* client;
   const char* field;  // as the spreadsheet gets it
 };

@@ -206,7 +206,8 @@ TEST(RegisterTest, TornTransactionLeavesTheLastCommittedState) {
   EXPECT_EQ(entries[1], kept);
 }
 
-struct HoldCase : TRow {
+struct HoldCase {
+  const char* name;
   bool initialised;
   const char* hold;
 };

@@ -5,16 +5,22 @@
 #include <concepts>
 #include <ostream>
 #include <string>
+#include <string_view>
 
-// A row of a TEST_P table, its name first: the name its case is listed and reported under.
-struct TRow {
-  const char* name;
-};
+// A TEST_P table's rows are structs whose first field is their name, the name their case is listed
+// and reported under. PrintTo sits in the including file's unnamed namespace, beside its rows,
+// where the test framework looks for it.
+namespace {
 
-template <std::derived_from<TRow> T>
+template <class T>
+requires requires(const T& row) {
+  { row.name } -> std::convertible_to<std::string_view>;
+}
 void PrintTo(const T& row, std::ostream* os) {
   *os << row.name;
 }
+
+}  // namespace
 
 // Runs each row of the array rows as a case of the TEST_P suite Suite.
 #define KVZ_ROWS(Suite, rows)                                    \
