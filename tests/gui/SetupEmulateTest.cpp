@@ -100,22 +100,16 @@ void SetupEmulateTest::lineParameters_data() {
   QTest::addColumn<QString>("parity");
   QTest::addColumn<QString>("stopBits");
   QTest::addColumn<uint>("keptSpeed");
-  QTest::newRow("defaults") << "COMName=COM1\r\n"
-                            << "115200"
-                            << "нет"
-                            << "1" << 115200u;
-  QTest::newRow("even parity") << "COMParity=2\r\nCOMSpeed=921600\r\n"
-                               << "921600"
-                               << "чет"
-                               << "1" << 921600u;
-  QTest::newRow("odd parity, two stop bits") << "COMParity=1\r\nCOMStopBits=2\r\n"
-                                             << "115200"
-                                             << "нечет"
-                                             << "2" << 115200u;
-  QTest::newRow("speed not in the list") << "COMSpeed=12345\r\nCOMStopBits=1\r\n"
-                                         << ""
-                                         << "нет"
-                                         << "1,5" << 12345u;
+  const auto row = [](const char* name, const char* file, const char* speed, const char* parity,
+                      const char* stopBits, uint keptSpeed) {
+    QTest::newRow(name) << QString(file) << QString(speed) << QString(parity) << QString(stopBits)
+                        << keptSpeed;
+  };
+  row("defaults", "COMName=COM1\r\n", "115200", "нет", "1", 115200u);
+  row("even parity", "COMParity=2\r\nCOMSpeed=921600\r\n", "921600", "чет", "1", 921600u);
+  row("odd parity, two stop bits", "COMParity=1\r\nCOMStopBits=2\r\n", "115200", "нечет", "2",
+      115200u);
+  row("speed not in the list", "COMSpeed=12345\r\nCOMStopBits=1\r\n", "", "нет", "1,5", 12345u);
 }
 
 void SetupEmulateTest::lineParameters() {
