@@ -10,9 +10,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "protocol/PrintFormUn.h"
 #include "report/ReportPreview.h"
 #include "report/ReportRenderer.h"
+#include "tests/support/FilledEntry.h"
 #include "ui/MsgBox.h"
 
 namespace {
@@ -20,19 +20,6 @@ namespace {
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   return values[values.size() / 2];
-}
-
-TProtocolEntry Entry() {
-  TProtocolEntry entry;
-  entry.place = "Тула, ул. Советская, 1";
-  entry.operatorName = "Петров П.П.";
-  entry.object = "Кольцо обручальное";
-  entry.materialIndex = 1;
-  entry.material = "Золото 585 пробы (14kt)";
-  entry.client = "Сидоров Семён Семёнович";
-  entry.document = "Паспорт";
-  entry.documentNo = "70 01 123456";
-  return entry;
 }
 
 }  // namespace
@@ -62,7 +49,7 @@ int main(int argc, char** argv) {
   measurement.resultIndex = 2;
   for (int i = 0; i < runs; ++i) {
     clock.start();
-    printForm.FillAndPreview(measurement, Entry());
+    printForm.FillAndPreview(measurement, FilledEntry("Сидоров Семён Семёнович"));
   }
 
   std::vector<double> toPdf;

@@ -5,6 +5,7 @@
 
 #include "device/Frames.h"
 #include "device/ResultNames.h"
+#include "tests/support/Rows.h"
 
 namespace {
 
@@ -20,10 +21,6 @@ const std::string kNoise(kBufferSize, 'z');
 
 std::string Bytes(const TByteBuffer& buffer, std::size_t n) {
   return std::string(reinterpret_cast<const char*>(buffer.data()), n);
-}
-
-void PrintTo(const ExtractCase& row, std::ostream* os) {
-  *os << row.name;
 }
 
 class ExtractFrameTest : public testing::TestWithParam<ExtractCase> {};
@@ -46,27 +43,24 @@ TEST_P(ExtractFrameTest, DropsNoiseAndCutsTheLastCompleteFrame) {
   EXPECT_EQ(Bytes(rx, count), c.left);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ExtractFrameTest,
-    testing::Values(
-        ExtractCase{"Empty", "", false, "", ""},
-        ExtractCase{"ShorterThanAMarker", "[$%", false, "", "[$%"},
-        ExtractCase{"StrayBytesBeforeAFrame", "xy[$%]Me{#&}", true, "[$%]Me{#&}", ""},
-        ExtractCase{"OnlyTheLastOfTwoFrames", "[$%]Me{#&}[$%]Mr{#&}", true, "[$%]Mr{#&}", ""},
-        ExtractCase{"OpenStartMarkerBlocks", "[$%]Me{#&}[$%]W", false, "", "[$%]Me{#&}[$%]W"},
-        ExtractCase{"EndMarkerWithoutStart", "abc{#&}def", false, "", "abc{#&}def"},
-        ExtractCase{"EndBeforeStartDoesNotCount", "{#&}[$%]Me", false, "", "{#&}[$%]Me"},
-        ExtractCase{"BytesAfterTheFrameStay", "[$%]Mw{#&}[$%", true, "[$%]Mw{#&}", "[$%"},
-        ExtractCase{"MarkersBackToBack", "[$%]{#&}", true, "[$%]{#&}", ""},
-        ExtractCase{"LastEndMarkerAfterTheStart", "[$%]a{#&}b{#&}c", true, "[$%]a{#&}b{#&}", "c"},
-        ExtractCase{"NoiseShortOfFullStays", kNoise.substr(1), false, "", kNoise.substr(1)},
-        ExtractCase{"FullOfNoise", kNoise, false, "", "zzz"},
-        ExtractCase{"FullEndingInPartOfAMarker", kNoise.substr(3) + "[$%", false, "", "[$%"},
-        ExtractCase{"FullWithAnOpenFrame", kNoise.substr(9) + "[$%]Me[$%", false, "", "[$%]Me[$%"},
-        ExtractCase{"FullWithAFrameThatCannotFit", "[$%]" + kNoise.substr(4), false, "", "zzz"},
-        ExtractCase{"FullEndingInAFrame", kNoise.substr(10) + "[$%]Mc{#&}", true, "[$%]Mc{#&}",
-                    ""}),
-    [](const testing::TestParamInfo<ExtractCase>& row) { return row.param.name; });
+const ExtractCase kExtractCases[] = {
+    {"Empty", "", false, "", ""},
+    {"ShorterThanAMarker", "[$%", false, "", "[$%"},
+    {"StrayBytesBeforeAFrame", "xy[$%]Me{#&}", true, "[$%]Me{#&}", ""},
+    {"OnlyTheLastOfTwoFrames", "[$%]Me{#&}[$%]Mr{#&}", true, "[$%]Mr{#&}", ""},
+    {"OpenStartMarkerBlocks", "[$%]Me{#&}[$%]W", false, "", "[$%]Me{#&}[$%]W"},
+    {"EndMarkerWithoutStart", "abc{#&}def", false, "", "abc{#&}def"},
+    {"EndBeforeStartDoesNotCount", "{#&}[$%]Me", false, "", "{#&}[$%]Me"},
+    {"BytesAfterTheFrameStay", "[$%]Mw{#&}[$%", true, "[$%]Mw{#&}", "[$%"},
+    {"MarkersBackToBack", "[$%]{#&}", true, "[$%]{#&}", ""},
+    {"LastEndMarkerAfterTheStart", "[$%]a{#&}b{#&}c", true, "[$%]a{#&}b{#&}", "c"},
+    {"NoiseShortOfFullStays", kNoise.substr(1), false, "", kNoise.substr(1)},
+    {"FullOfNoise", kNoise, false, "", "zzz"},
+    {"FullEndingInPartOfAMarker", kNoise.substr(3) + "[$%", false, "", "[$%"},
+    {"FullWithAnOpenFrame", kNoise.substr(9) + "[$%]Me[$%", false, "", "[$%]Me[$%"},
+    {"FullWithAFrameThatCannotFit", "[$%]" + kNoise.substr(4), false, "", "zzz"},
+    {"FullEndingInAFrame", kNoise.substr(10) + "[$%]Mc{#&}", true, "[$%]Mc{#&}", ""}};
+KVZ_ROWS(ExtractFrameTest, kExtractCases);
 
 TEST(ExtractFrameTest, FrameSplitAcrossReadsIsDeliveredOnceComplete) {
   const std::string work("[$%]W\0\xf4\x01\x38\xff\x33y{#&}", 16);
@@ -87,41 +81,43 @@ TEST(ExtractFrameTest, FrameSplitAcrossReadsIsDeliveredOnceComplete) {
   }
 }
 
-TEST(WireTest, BuildsAndReadsFramesAsTheDetectorSendsThem) {
-  using namespace std::placeholders;
-  const struct {
-    const char* name;
-    std::function<std::size_t(TByteBuffer&)> build;  // empty for a frame the program never builds
-    std::string wire;
-    TFrameContent content;
-  } cases[] = {
-      {"Mode", std::bind(BuildModeFrame, _1, 'e'), "[$%]Me{#&}", {TFrameKind::Mode, 'e'}},
-      {"ModeOutsideTheTable", {}, "[$%]Mz{#&}", {TFrameKind::Mode, 'z'}},
-      {"WorkResult",
-       std::bind(BuildWorkFrame, _1, 500, -200, '\xff', 'y'),
-       std::string("[$%]W\0\xf4\x01\x38\xff\xffy{#&}", 16),
-       {TFrameKind::WorkResult, 'y', '\xff', 500, -200}},
-      {"WorkResultAtTheLimits",
-       std::bind(BuildWorkFrame, _1, -32768, 32767, '0', 'e'),
-       std::string("[$%]W\0\x00\x80\xff\x7f\x30\x65{#&}", 16),
-       {TFrameKind::WorkResult, 'e', '0', -32768, 32767}},
-      {"IdentityReply", BuildVersionFrame, "[$%]KVZ03001{#&}", {}},
-      {"ReadinessReply", BuildReadyFrame, "[$%]1e{#&}", {}},
-      {"UnknownType", {}, "[$%]Qe{#&}", {}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    TByteBuffer frame{};
-    frame.fill(0x55);
-    if (c.build) {
-      EXPECT_EQ(Bytes(frame, c.build(frame)), c.wire);
-      for (std::size_t i = c.wire.size(); i < kBufferSize; ++i) ASSERT_EQ(frame[i], 0) << i;
-    } else {
-      std::memcpy(frame.data(), c.wire.data(), c.wire.size());
-    }
-    EXPECT_EQ(DecodeFrame(frame), c.content);
+struct WireCase {
+  const char* name;
+  std::function<std::size_t(TByteBuffer&)> build;  // empty for a frame the program never builds
+  std::string wire;
+  TFrameContent content;
+};
+using namespace std::placeholders;
+const WireCase kWireCases[] = {
+    {"Mode", std::bind(BuildModeFrame, _1, 'e'), "[$%]Me{#&}", {TFrameKind::Mode, 'e'}},
+    {"ModeOutsideTheTable", {}, "[$%]Mz{#&}", {TFrameKind::Mode, 'z'}},
+    {"WorkResult",
+     std::bind(BuildWorkFrame, _1, 500, -200, '\xff', 'y'),
+     std::string("[$%]W\0\xf4\x01\x38\xff\xffy{#&}", 16),
+     {TFrameKind::WorkResult, 'y', '\xff', 500, -200}},
+    {"WorkResultAtTheLimits",
+     std::bind(BuildWorkFrame, _1, -32768, 32767, '0', 'e'),
+     std::string("[$%]W\0\x00\x80\xff\x7f\x30\x65{#&}", 16),
+     {TFrameKind::WorkResult, 'e', '0', -32768, 32767}},
+    {"IdentityReply", BuildVersionFrame, "[$%]KVZ03001{#&}", {}},
+    {"ReadinessReply", BuildReadyFrame, "[$%]1e{#&}", {}},
+    {"UnknownType", {}, "[$%]Qe{#&}", {}},
+};
+class WireTest : public testing::TestWithParam<WireCase> {};
+
+TEST_P(WireTest, BuildsAndReadsFramesAsTheDetectorSendsThem) {
+  const WireCase& c = GetParam();
+  TByteBuffer frame{};
+  frame.fill(0x55);
+  if (c.build) {
+    EXPECT_EQ(Bytes(frame, c.build(frame)), c.wire);
+    for (std::size_t i = c.wire.size(); i < kBufferSize; ++i) ASSERT_EQ(frame[i], 0) << i;
+  } else {
+    std::memcpy(frame.data(), c.wire.data(), c.wire.size());
   }
+  EXPECT_EQ(DecodeFrame(frame), c.content);
 }
+KVZ_ROWS(WireTest, kWireCases);
 
 TEST(ResultNamesTest, TableLookupsByCodeByte) {
   const TResultNames names;

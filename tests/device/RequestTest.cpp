@@ -5,6 +5,7 @@
 
 #include "device/KVZDeviceUn.h"
 #include "tests/support/FakeGui.h"
+#include "tests/support/Rows.h"
 #include "tests/support/SimProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WorkDirScope.h"
@@ -27,40 +28,51 @@ class RequestTest : public testing::Test {
   WorkDirScope workDir{dir.Path()};
 };
 
-TEST_F(RequestTest, IdentityIsAcceptedOnlyWhenItBeginsWithKVZ03) {
-  const struct {
-    const char* id;
-    bool accepted;
-  } cases[] = {{"KVZ03001", true}, {"KVZ03999", true}, {"XKVZ0300", false}, {"KVZ04001", false}};
-  for (const auto& c : cases) {
-    SimProcess sim({"--id", c.id});
-    TKVZDevice device;
-    device.DeviceVersion = "before";
-    Open(device, sim);
-    EXPECT_EQ(device.ReadVersion(), c.accepted) << c.id;
-    EXPECT_EQ(device.DeviceVersion, c.accepted ? c.id : "before");
-  }
-}
+struct IdentityCase {
+  const char* name;
+  const char* id;
+  bool accepted;
+};
+const IdentityCase kIdentityCases[] = {{"Program", "KVZ03001", true},
+                                       {"Another", "KVZ03999", true},
+                                       {"PrefixNotFirst", "XKVZ0300", false},
+                                       {"OtherDetector", "KVZ04001", false}};
+class IdentityTest : public RequestTest, public testing::WithParamInterface<IdentityCase> {};
 
-TEST_F(RequestTest, ReadinessRaisesTheModeEventOnTheCallingThread) {
-  const struct {
-    std::vector<std::string> args;
-    bool ready;
-    char mode;
-  } cases[] = {{{"--mode", "e"}, true, 'e'},
-               {{"--mode", "y"}, true, 'y'},
-               {{"--not-ready", "--mode", "e"}, false, 'e'}};
-  for (const auto& c : cases) {
-    SimProcess sim(c.args);
-    TKVZDevice device;
-    std::vector<char> modes;
-    device.OnMode = [&](TKVZDevice& d) { modes.push_back(d.Mode.load()); };
-    Open(device, sim);
-    EXPECT_EQ(device.RequestReady(), c.ready);
-    EXPECT_EQ(modes, std::vector<char>{c.mode});
-    EXPECT_EQ(device.Mode.load(), c.mode);
-  }
+TEST_P(IdentityTest, IsAcceptedOnlyWhenItBeginsWithKVZ03) {
+  const IdentityCase& c = GetParam();
+  SimProcess sim({"--id", c.id});
+  TKVZDevice device;
+  device.DeviceVersion = "before";
+  Open(device, sim);
+  EXPECT_EQ(device.ReadVersion(), c.accepted);
+  EXPECT_EQ(device.DeviceVersion, c.accepted ? c.id : "before");
 }
+KVZ_ROWS(IdentityTest, kIdentityCases);
+
+struct ReadinessCase {
+  const char* name;
+  std::vector<std::string> args;
+  bool ready;
+  char mode;
+};
+const ReadinessCase kReadinessCases[] = {{"Expert", {"--mode", "e"}, true, 'e'},
+                                         {"Yellow", {"--mode", "y"}, true, 'y'},
+                                         {"NotReady", {"--not-ready", "--mode", "e"}, false, 'e'}};
+class ReadinessTest : public RequestTest, public testing::WithParamInterface<ReadinessCase> {};
+
+TEST_P(ReadinessTest, RaisesTheModeEventOnTheCallingThread) {
+  const ReadinessCase& c = GetParam();
+  SimProcess sim(c.args);
+  TKVZDevice device;
+  std::vector<char> modes;
+  device.OnMode = [&](TKVZDevice& d) { modes.push_back(d.Mode.load()); };
+  Open(device, sim);
+  EXPECT_EQ(device.RequestReady(), c.ready);
+  EXPECT_EQ(modes, std::vector<char>{c.mode});
+  EXPECT_EQ(device.Mode.load(), c.mode);
+}
+KVZ_ROWS(ReadinessTest, kReadinessCases);
 
 TEST_F(RequestTest, SilentPortFailsAfterTwoAttempts) {
   SimProcess sim({"--id", "KVZ03001"});

@@ -8,6 +8,7 @@
 #include "device/DirUn.h"
 #include "device/KVZDeviceUn.h"
 #include "tests/support/FakeGui.h"
+#include "tests/support/Rows.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WorkDirScope.h"
 
@@ -19,10 +20,6 @@ struct LoadCase {
   TMyComPortParams expected;
   bool result;
 };
-
-void PrintTo(const LoadCase& row, std::ostream* os) {
-  *os << row.name;
-}
 
 class LoadPortParamsTest : public testing::TestWithParam<LoadCase> {};
 
@@ -40,34 +37,24 @@ TEST_P(LoadPortParamsTest, ReadsFieldsWithFallbacks) {
   EXPECT_EQ(params.StopBits, c.expected.StopBits);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, LoadPortParamsTest,
-    testing::Values(
-        LoadCase{"MissingFile", std::nullopt, {"COM1", 115200, 8, 0, 0}, false},
-        LoadCase{"FullFile",
-                 "COMName=COM3\r\nCOMSpeed=921600\r\nCOMByteSize=7\r\nCOMParity=2\r\n"
-                 "COMStopBits=2\r\n",
-                 {"COM3", 921600, 7, 2, 2},
-                 true},
-        LoadCase{"OnlyName", "COMName=COM7\r\n", {"COM7", 115200, 8, 0, 0}, true},
-        LoadCase{"EmptyFile", "", {"", 115200, 8, 0, 0}, true},
-        LoadCase{
-            "KeysIgnoreCase", "comname=COM2\r\ncomspeed=9600\r\n", {"COM2", 9600, 8, 0, 0}, true},
-        LoadCase{"BadNumbers",
-                 "COMSpeed=abc\r\nCOMParity=1x\r\nCOMStopBits=\r\n",
-                 {"", 115200, 8, 0, 0},
-                 true},
-        LoadCase{
-            "LowByteOnly", "COMByteSize=264\r\nCOMParity=-1\r\n", {"", 115200, 8, 255, 0}, true},
-        LoadCase{"NumberOutOfRange", "COMSpeed=99999999999\r\n", {"", 115200, 8, 0, 0}, true},
-        LoadCase{
-            "OneSignAtMost", "COMSpeed=+-9600\r\nCOMParity=+2\r\n", {"", 115200, 8, 2, 0}, true},
-        LoadCase{
-            "Oversized", "COMName=COM3\r\n" + std::string(65536, ' '), {"", 115200, 8, 0, 0}, true},
-        LoadCase{"FirstOfTwoWins", "COMName=COM5\nCOMName=COM6\n", {"COM5", 115200, 8, 0, 0}, true},
-        LoadCase{
-            "Windows1251Value", "COMName=\xcf\xee\xf0\xf2\r\n", {"Порт", 115200, 8, 0, 0}, true}),
-    [](const testing::TestParamInfo<LoadCase>& row) { return row.param.name; });
+const LoadCase kLoadCases[] = {
+    {"MissingFile", std::nullopt, {"COM1", 115200, 8, 0, 0}, false},
+    {"FullFile",
+     "COMName=COM3\r\nCOMSpeed=921600\r\nCOMByteSize=7\r\nCOMParity=2\r\n"
+     "COMStopBits=2\r\n",
+     {"COM3", 921600, 7, 2, 2},
+     true},
+    {"OnlyName", "COMName=COM7\r\n", {"COM7", 115200, 8, 0, 0}, true},
+    {"EmptyFile", "", {"", 115200, 8, 0, 0}, true},
+    {"KeysIgnoreCase", "comname=COM2\r\ncomspeed=9600\r\n", {"COM2", 9600, 8, 0, 0}, true},
+    {"BadNumbers", "COMSpeed=abc\r\nCOMParity=1x\r\nCOMStopBits=\r\n", {"", 115200, 8, 0, 0}, true},
+    {"LowByteOnly", "COMByteSize=264\r\nCOMParity=-1\r\n", {"", 115200, 8, 255, 0}, true},
+    {"NumberOutOfRange", "COMSpeed=99999999999\r\n", {"", 115200, 8, 0, 0}, true},
+    {"OneSignAtMost", "COMSpeed=+-9600\r\nCOMParity=+2\r\n", {"", 115200, 8, 2, 0}, true},
+    {"Oversized", "COMName=COM3\r\n" + std::string(65536, ' '), {"", 115200, 8, 0, 0}, true},
+    {"FirstOfTwoWins", "COMName=COM5\nCOMName=COM6\n", {"COM5", 115200, 8, 0, 0}, true},
+    {"Windows1251Value", "COMName=\xcf\xee\xf0\xf2\r\n", {"Порт", 115200, 8, 0, 0}, true}};
+KVZ_ROWS(LoadPortParamsTest, kLoadCases);
 
 class SettingsFileTest : public testing::Test {
  protected:
@@ -128,20 +115,25 @@ TEST_F(SettingsFileTest, DeviceObjectDefaultsDependOnWhetherTheFileExists) {
   EXPECT_TRUE(gui.messages.empty());
 }
 
-TEST(WorkDirTest, KeepsTheFolderWithOneTrailingSeparator) {
-  const struct {
-    const char* exe;
-    char separator;
-    const char* dir;
-  } cases[] = {
-      {"/opt/kvz03/KVZApp", '/', "/opt/kvz03/"},
-      {"/KVZApp", '/', "/"},
-      {"C:\\KVZApp.exe", '\\', "C:\\"},
-      {"C:\\Program Files\\KVZ\\KVZApp.exe", '\\', "C:\\Program Files\\KVZ\\"},
-      {"KVZApp.exe", '\\', "\\"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(WorkDirFromExePath(c.exe, c.separator), c.dir) << c.exe;
+struct ExeCase {
+  const char* name;
+  const char* exe;
+  char separator;
+  const char* dir;
+};
+const ExeCase kExeCases[] = {
+    {"Posix", "/opt/kvz03/KVZApp", '/', "/opt/kvz03/"},
+    {"PosixRoot", "/KVZApp", '/', "/"},
+    {"DriveRoot", "C:\\KVZApp.exe", '\\', "C:\\"},
+    {"Windows", "C:\\Program Files\\KVZ\\KVZApp.exe", '\\', "C:\\Program Files\\KVZ\\"},
+    {"NoFolder", "KVZApp.exe", '\\', "\\"},
+};
+class ExePathTest : public testing::TestWithParam<ExeCase> {};
+
+TEST_P(ExePathTest, KeepsTheFolderWithOneTrailingSeparator) {
+  EXPECT_EQ(WorkDirFromExePath(GetParam().exe, GetParam().separator), GetParam().dir);
 }
+KVZ_ROWS(ExePathTest, kExeCases);
 
 TEST(WorkDirTest, SetWorkDirsPointsAtTheTestExecutable) {
   FakeGui gui;
@@ -152,29 +144,33 @@ TEST(WorkDirTest, SetWorkDirsPointsAtTheTestExecutable) {
   EXPECT_TRUE(gui.messages.empty());
 }
 
-TEST(MessageTest, KindChoosesCaptionIconAndTopmost) {
-  const struct {
-    int kind;
-    const char* caption;
-    TMsgIcon icon;
-    bool topmost;
-  } cases[] = {
-      {1, " Ошибка", TMsgIcon::Error, true},
-      {2, " Информация", TMsgIcon::Information, true},
-      {3, " Предупреждение", TMsgIcon::Warning, true},
-      {0, " Сообщение", TMsgIcon::None, false},
-      {7, " Сообщение", TMsgIcon::None, false},
-  };
+struct MessageCase {
+  const char* name;
+  int kind;
+  const char* caption;
+  TMsgIcon icon;
+  bool topmost;
+};
+const MessageCase kMessageCases[] = {
+    {"Error", 1, " Ошибка", TMsgIcon::Error, true},
+    {"Information", 2, " Информация", TMsgIcon::Information, true},
+    {"Warning", 3, " Предупреждение", TMsgIcon::Warning, true},
+    {"Plain", 0, " Сообщение", TMsgIcon::None, false},
+    {"UnknownKind", 7, " Сообщение", TMsgIcon::None, false},
+};
+class MessageKindTest : public testing::TestWithParam<MessageCase> {};
+
+TEST_P(MessageKindTest, KindChoosesCaptionIconAndTopmost) {
+  const MessageCase& c = GetParam();
   FakeGui gui;
-  for (const auto& c : cases) ShowMsg("текст", c.kind);
-  ASSERT_EQ(gui.messages.size(), std::size(cases));
-  for (std::size_t i = 0; i < std::size(cases); ++i) {
-    EXPECT_EQ(gui.messages[i].text, "текст");
-    EXPECT_EQ(gui.messages[i].caption, cases[i].caption);
-    EXPECT_EQ(gui.messages[i].icon, cases[i].icon);
-    EXPECT_EQ(gui.messages[i].topmost, cases[i].topmost);
-  }
+  ShowMsg("текст", c.kind);
+  ASSERT_EQ(gui.messages.size(), 1u);
+  EXPECT_EQ(gui.messages[0].text, "текст");
+  EXPECT_EQ(gui.messages[0].caption, c.caption);
+  EXPECT_EQ(gui.messages[0].icon, c.icon);
+  EXPECT_EQ(gui.messages[0].topmost, c.topmost);
 }
+KVZ_ROWS(MessageKindTest, kMessageCases);
 
 TEST(MessageTest, ShowStageIndentsTheTextAndLetsEventsRun) {
   struct BrokenStage : TStageTarget {

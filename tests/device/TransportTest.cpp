@@ -14,6 +14,7 @@
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeGui.h"
 #include "tests/support/Pty.h"
+#include "tests/support/Rows.h"
 #include "tests/support/ScriptedLine.h"
 #include "tests/support/TempDir.h"
 
@@ -184,24 +185,30 @@ TEST_F(TransportTest, WhatIsNoTerminalIsRefusedUnopened) {
   EXPECT_TRUE(OpenSerialLine(dir.File("pts/kvz")));
 }
 
-TEST_F(TransportTest, LineSettingsOutsideWhatTheLineCanDoAreRefused) {
-  const struct {
-    TMyComPortParams params;
-    bool ok;
-  } cases[] = {
-      {{"", 921600, 8, 0, 0}, true}, {{"", 110, 5, 1, 2}, true},    {{"", 115200, 7, 3, 0}, true},
-      {{"", 9600, 8, 4, 0}, true},   {{"", 12345, 8, 0, 0}, false}, {{"", 9600, 9, 0, 0}, false},
-      {{"", 9600, 8, 5, 0}, false},  {{"", 9600, 8, 0, 1}, false},
-  };
-  for (const auto& c : cases) {
-    LineDevice device;
-    TMyComPortParams params = c.params;
-    params.PortName = pty.SlavePath();
-    EXPECT_EQ(OpenComPort(params, device.PortHandle, nullptr), c.ok)
-        << params.BaudRate << " " << int(params.ByteSize) << " " << int(params.Parity) << " "
-        << int(params.StopBits);
-  }
+struct LineCase {
+  const char* name;
+  TMyComPortParams params;
+  bool ok;
+};
+const LineCase kLineCases[] = {
+    {"Fastest", {"", 921600, 8, 0, 0}, true},
+    {"Slowest", {"", 110, 5, 1, 2}, true},
+    {"SevenBits", {"", 115200, 7, 3, 0}, true},
+    {"SpaceParity", {"", 9600, 8, 4, 0}, true},
+    {"OddSpeed", {"", 12345, 8, 0, 0}, false},
+    {"NineBits", {"", 9600, 9, 0, 0}, false},
+    {"UnknownParity", {"", 9600, 8, 5, 0}, false},
+    {"OneAndAHalfStopBits", {"", 9600, 8, 0, 1}, false},
+};
+class LineSettingsTest : public TransportTest, public testing::WithParamInterface<LineCase> {};
+
+TEST_P(LineSettingsTest, OutsideWhatTheLineCanDoAreRefused) {
+  LineDevice device;
+  TMyComPortParams params = GetParam().params;
+  params.PortName = pty.SlavePath();
+  EXPECT_EQ(OpenComPort(params, device.PortHandle, nullptr), GetParam().ok);
 }
+KVZ_ROWS(LineSettingsTest, kLineCases);
 
 TEST_F(TransportTest, EveryByteValuePassesUntouchedBothWays) {
   LineDevice device;

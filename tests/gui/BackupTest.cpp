@@ -4,22 +4,14 @@
 #include <QFileSystemModel>
 #include <QtTest>
 
-#include "app/KVZApplication.h"
 #include "base/TextFile.h"
 #include "protocol/BackupCommands.h"
 #include "protocol/DailyBackup.h"
 #include "register/RegisterBackup.h"
 #include "tests/gui/GuiHarness.h"
+#include "tests/support/FilledProtocol.h"
 
 namespace {
-
-TProtocolRecord Protocol(std::int64_t number) {
-  TProtocolRecord record;
-  record.number = number;
-  record.madeAt = "2026-12-01T09:05:00";
-  record.pdfFile = ProtocolPdfName(number);
-  return record;
-}
 
 // How many locks this process holds on the file as Linux lists them; -1 where the system does not.
 int LocksHeld(const std::string& file) {
@@ -41,7 +33,7 @@ struct Shown {
     const QDir folder(QString::fromStdString(gui.dir.Path()));
     folder.mkdir("Протоколы");
     for (std::int64_t n = 101; n <= 103; ++n) {
-      reg.Record(Protocol(n));
+      reg.Record(FilledProtocol(n, "2026-12-01T09:05:00", "Петрова"));
       QFile page(folder.filePath(QString::fromStdString(ProtocolPdfName(n))));
       QVERIFY(page.open(QIODevice::WriteOnly) && page.write("%PDF " + QByteArray::number(n)) > 0);
     }
@@ -113,7 +105,8 @@ void BackupTest::restoreAsksThenReplacesAndKeepsTheReplaced() {
   Shown shown;
   const std::string copy = shown.gui.dir.File("copy.db");
   TRegisterCopy(RegisterFileName(), copy).Step(-1);
-  TProtocolRegister(RegisterFileName()).Record(Protocol(104));
+  TProtocolRegister(RegisterFileName())
+      .Record(FilledProtocol(104, "2026-12-01T09:05:00", "Петрова"));
   shown.form.Refresh();
   shown.gui.dir.Write("damaged.db", std::string(8192, 'x'));
   const QDir folder(QString::fromStdString(shown.gui.dir.Path()));
@@ -152,10 +145,6 @@ void BackupTest::restoreAsksThenReplacesAndKeepsTheReplaced() {
   QVERIFY(LocksHeld(RegisterFileName()) != 0);
 }
 
-int main(int argc, char** argv) {
-  TKVZApplication app(argc, argv);
-  BackupTest test;
-  return QTest::qExec(&test, argc, argv);
-}
+KVZ_WINDOW_TEST_MAIN(BackupTest, false)
 
 #include "BackupTest.moc"

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/FormsUn.h"
+#include "app/KVZApplication.h"
 #include "app/QtGuiLink.h"
 #include "tests/gui/FakePortList.h"
 #include "tests/support/FakeClock.h"
@@ -66,3 +67,13 @@ class GuiHarness : public TQtGuiLink, public SimPortMap {
  private:
   FakePortList systemPorts_;
 };
+
+// The main of a window suite: the program's own application object, with the program's fonts and
+// Qt's Russian texts where fonts is true, as KVZApp runs it.
+#define KVZ_WINDOW_TEST_MAIN(Suite, fonts)     \
+  int main(int argc, char** argv) {            \
+    TKVZApplication app(argc, argv);           \
+    if (fonts) app.LoadTranslationsAndFonts(); \
+    Suite test;                                \
+    return QTest::qExec(&test, argc, argv);    \
+  }

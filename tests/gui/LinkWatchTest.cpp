@@ -3,7 +3,6 @@
 #include <QtTest>
 #include <csignal>
 
-#include "app/KVZApplication.h"
 #include "app/Lamp.h"
 #include "device/KVZDeviceUn.h"
 #include "tests/gui/GuiHarness.h"
@@ -77,11 +76,6 @@ void LinkWatchTest::lostDetectorIsShownAndFoundAgainWithoutAClick() {
   QCOMPARE(silent.Receive(0), std::string());
 }
 
-int main(int argc, char** argv) {
-  TKVZApplication app(argc, argv);
-  app.LoadTranslationsAndFonts();
-  LinkWatchTest test;
-  return QTest::qExec(&test, argc, argv);
-}
+KVZ_WINDOW_TEST_MAIN(LinkWatchTest, true)
 
 #include "LinkWatchTest.moc"

@@ -11,9 +11,7 @@
 
 #include "app/EventLoopClock.h"
 #include "app/FormsUn.h"
-#include "app/KVZApplication.h"
 #include "app/Lamp.h"
-#include "app/ModeDisplay.h"
 #include "device/KVZDeviceUn.h"
 #include "tests/gui/GuiHarness.h"
 #include "tests/support/QtSupport.h"
@@ -52,7 +50,6 @@ class MainFormTest : public QObject {
   void connectWhileListeningReconnectsAndListensAgain();
   void detectorNotReady();
   void detectorThatDoesNotLetGo();
-  void modeDisplay();
   void modeTexts_data();
   void modeTexts();
   void expertValues_data();
@@ -216,24 +213,6 @@ void MainFormTest::detectorThatDoesNotLetGo() {
   QCOMPARE(gui.opened.size(), std::size_t(1));
 }
 
-void MainFormTest::modeDisplay() {
-  using enum TResultArea;
-  const std::pair<char, TModeDisplay> rows[] = {
-      {'c', {"Выполняется проверка зонда", None, false, false}},
-      {'e', {"Режим \"Экспертный\"", Potentials, false, true}},
-      {'f', {"Питание выключено", None, true, false}},
-      {'p', {"Зонд не подключен!", None, false, false}},
-      {'r', {"Готов", None, true, false}},
-      {'s', {"Выполняется измерение...", None, false, false}},
-      {'w', {"Режим \"Ювелирный - белый сплав\"", Verdict, false, true}},
-      {'x', {"Ошибка при измерении!", None, true, false}},
-      {'y', {"Режим \"Ювелирный - желтый сплав\"", Verdict, false, true}},
-      {'q', {"", None, false, false}},
-      {'\0', {"", None, false, false}}};
-  for (const auto& [mode, shown] : rows)
-    QVERIFY2(ModeDisplay(mode) == shown, qPrintable(QString("mode %1").arg(int(mode))));
-}
-
 // How the window follows the display table, one row of each kind.
 void MainFormTest::modeTexts_data() {
   QTest::addColumn<char>("mode");
@@ -277,16 +256,11 @@ void MainFormTest::expertValues_data() {
   QTest::addColumn<QString>("difference");
   // The face a PC without Arial Narrow puts in its place; empty for the form's own.
   QTest::addColumn<QString>("face");
-  QTest::newRow("opposite signs") << 1771 << -200 << "1971"
-                                  << "";
-  QTest::newRow("equal") << 640 << 640 << "0"
-                         << "";
-  QTest::newRow("second larger") << -5 << 7 << "12"
-                                 << "";
-  QTest::newRow("extremes") << -32768 << 32767 << "65535"
-                            << "";
-  QTest::newRow("six characters each side") << -32768 << -12345 << "20423"
-                                            << "";
+  QTest::newRow("opposite signs") << 1771 << -200 << "1971" << QString();
+  QTest::newRow("equal") << 640 << 640 << "0" << QString();
+  QTest::newRow("second larger") << -5 << 7 << "12" << QString();
+  QTest::newRow("extremes") << -32768 << 32767 << "65535" << QString();
+  QTest::newRow("six characters each side") << -32768 << -12345 << "20423" << QString();
   QTest::newRow("four digits in Arial") << 8888 << 4444 << "4444"
                                         << "Arial";
   QTest::newRow("five characters in Arial") << -1771 << 1234 << "3005"
@@ -503,11 +477,6 @@ void MainFormTest::boxDuringStartUpHoldsTheConnectBack() {
   QVERIFY(forms.MainForm.StagePanel->text().isEmpty() && forms.MainForm.StartTimer->isActive());
 }
 
-int main(int argc, char** argv) {
-  TKVZApplication app(argc, argv);
-  app.LoadTranslationsAndFonts();
-  MainFormTest test;
-  return QTest::qExec(&test, argc, argv);
-}
+KVZ_WINDOW_TEST_MAIN(MainFormTest, true)
 
 #include "MainFormTest.moc"

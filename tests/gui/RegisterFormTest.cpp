@@ -1,28 +1,19 @@
 #include <QFileDialog>
 #include <QtTest>
 
-#include "app/KVZApplication.h"
 #include "protocol/ProtocolArchive.h"
-#include "register/RegisterCsv.h"
 #include "tests/gui/GuiHarness.h"
+#include "tests/support/FilledProtocol.h"
 
 namespace {
-
-// clang-format off
-TProtocolRecord Protocol(std::int64_t number, const std::string& madeAt, const std::string& client) {
-  return {number, madeAt, "Тула", "Иванов И.И.", "Кольцо", "Золото 585 пробы (14kt)", 1, client,
-          "Паспорт", "70 01 123456", '3', "Золото 585 пробы (14kt, стандарт)", -512, 300, 'y', true,
-          "соответствует", ProtocolPdfName(number), "08.12.2026"};
-}
-// clang-format on
 
 // The register window over three protocols on three days, shown.
 struct Shown {
   Shown() {
     TProtocolRegister reg(RegisterFileName());
-    reg.Record(Protocol(101, "2026-12-01T09:05:00", "Петрова А.А."));
-    reg.Record(Protocol(102, "2026-12-02T23:59:59", "Smith J."));
-    reg.Record(Protocol(103, "2026-12-03T00:00:00", "Сидоров С.С."));
+    reg.Record(FilledProtocol(101, "2026-12-01T09:05:00", "Петрова А.А."));
+    reg.Record(FilledProtocol(102, "2026-12-02T23:59:59", "Smith J."));
+    reg.Record(FilledProtocol(103, "2026-12-03T00:00:00", "Сидоров С.С."));
     form.show();
   }
   GuiHarness gui;
@@ -35,7 +26,6 @@ class RegisterFormTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void csv();
   void filter_data();
   void filter();
   void exportWritesTheShownRows();
@@ -43,41 +33,6 @@ class RegisterFormTest : public QObject {
   void openingARowPreviewsItsProtocol();
   void registerThatCannotBeOpenedIsReportedAndTheWindowStaysUsable();
 };
-
-void RegisterFormTest::csv() {
-  const std::pair<const char*, const char*> clients[] = {
-      {"Ёлкина Я.Ю.", "Ёлкина Я.Ю."},
-      {"ООО \"Лом; золото\"", "\"ООО \"\"Лом; золото\"\"\""},
-      {"Петрова\r\nА.", "\"Петрова\r\nА.\""},
-      {" Петрова ", "\" Петрова \""},
-      // What a spreadsheet would run as a formula stays text.
-      {"=HYPERLINK(\"x\")", "\"'=HYPERLINK(\"\"x\"\")\""},
-      {"+7 900", "'+7 900"},
-      {"-1", "'-1"},
-      {"@SUM(A1)", "'@SUM(A1)"},
-      {"  =1+1", "'  =1+1"},
-      {"\t=1", "'\t=1"},
-      {"А=Б", "А=Б"},
-  };
-  const TempDir dir;
-  for (const auto& [client, field] : clients) {
-    WriteRegisterCsv(
-        dir.File("журнал.csv"),
-        [&, &typed = client](const auto& each) {
-          each(Protocol(1500, "2013-01-19T12:00:41", typed));
-        },
-        [](char mode) { return std::string("Режим \"") + mode + '"'; });
-    const std::string bytes = dir.Read("журнал.csv");
-    QCOMPARE(bytes.substr(0, 3), std::string("\xEF\xBB\xBF"));
-    QCOMPARE(QString::fromStdString(bytes.substr(3)),
-             QString("Номер;Дата;Место проведения измерений;Измерения проводил;Изделие;Материал;"
-                     "Сдатчик;Документ;Серия и номер;Результат;U1, мВ;U2, мВ;Режим;Заключение\r\n"
-                     "1500;19.01.2013 12:00;Тула;Иванов И.И.;Кольцо;Золото 585 пробы (14kt);%1;"
-                     "Паспорт;70 01 123456;Золото 585 пробы (14kt, стандарт);-512;300;"
-                     "\"Режим \"\"y\"\"\";соответствует\r\n")
-                 .arg(field));
-  }
-}
 
 void RegisterFormTest::filter_data() {
   QTest::addColumn<QString>("text");
@@ -146,7 +101,7 @@ void RegisterFormTest::rowsAreReadAsTheyAreScrolledTo() {
   {
     TProtocolRegister reg(RegisterFileName());
     for (int number = 1; number <= 401; ++number)
-      reg.Record(Protocol(number, "2026-12-01T09:05:00", "Петрова"));
+      reg.Record(FilledProtocol(number, "2026-12-01T09:05:00", "Петрова"));
   }
   TRegisterForm& form = *gui.registerForm;
   form.show();
@@ -196,7 +151,8 @@ void RegisterFormTest::registerThatCannotBeOpenedIsReportedAndTheWindowStaysUsab
       QCOMPARE(form.CountLabel->text(), QString("Показано протоколов: 0"));
       QVERIFY(!form.ExportTo(QString::fromStdString(gui.dir.File("нет/журнал.csv"))));
       QVERIFY(std::filesystem::remove(gui.dir.File("protocols.db")));
-      TProtocolRegister(RegisterFileName()).Record(Protocol(7, "2026-12-01T09:05:00", "Петрова"));
+      TProtocolRegister(RegisterFileName())
+          .Record(FilledProtocol(7, "2026-12-01T09:05:00", "Петрова"));
       form.SearchEdit->insert("7");
       QTRY_COMPARE(form.CountLabel->text(), QString("Показано протоколов: 1"));
       form.CloseButton->click();
@@ -212,10 +168,6 @@ void RegisterFormTest::registerThatCannotBeOpenedIsReportedAndTheWindowStaysUsab
   QVERIFY(!form.isVisible());
 }
 
-int main(int argc, char** argv) {
-  TKVZApplication app(argc, argv);
-  RegisterFormTest test;
-  return QTest::qExec(&test, argc, argv);
-}
+KVZ_WINDOW_TEST_MAIN(RegisterFormTest, false)
 
 #include "RegisterFormTest.moc"

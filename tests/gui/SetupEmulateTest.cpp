@@ -11,12 +11,11 @@
 #include <QtTest>
 #include <filesystem>
 
-#include "app/KVZApplication.h"
 #include "app/Lamp.h"
 #include "device/Frames.h"
 #include "device/KVZDeviceUn.h"
-#include "emulator/Potentials.h"
 #include "report/ReportPreview.h"
+#include "tests/emulator/DrawRange.h"
 #include "tests/gui/GuiHarness.h"
 #include "tests/support/QtSupport.h"
 
@@ -45,43 +44,6 @@ void ListenAndRecord(GuiHarness& gui, SimProcess& sim, std::vector<char>& modes)
   device.StartListening();
 }
 
-// Where the potentials drawn for a result class may fall, both ends included.
-struct TDrawRange {
-  int item;
-  bool yellow;
-  int u1From, u1To, u2From, u2To;
-};
-const TDrawRange kDrawRanges[] = {{-1, false, -2000, 1999, -2000, -77},
-                                  {-1, true, -2000, 1999, -2000, 198},
-                                  {0, false, 1771, 1999, 1201, 1999},
-                                  {1, false, 300, 558, 200, 333},
-                                  {2, false, 560, 979, 480, 689},
-                                  {3, false, 560, 979, 335, 478},
-                                  {4, false, 720, 867, 691, 849},
-                                  {5, false, 869, 918, 691, 849},
-                                  {6, false, 920, 1199, 691, 849},
-                                  {7, false, 0, 449, -75, -2},
-                                  {8, false, 0, 449, 0, 49},
-                                  {9, false, 450, 598, 250, 358},
-                                  {10, false, 600, 1148, 360, 898},
-                                  {11, false, 1150, 1699, 900, 1199},
-                                  {12, false, 1701, 1999, -2000, 1999},
-                                  {12, true, 1201, 1999, -2000, 1999},
-                                  {13, false, -2000, 1999, -2000, -77},
-                                  {13, true, -2000, 1999, -2000, 198}};
-
-// Whether many draws stay within the range and spread over it rather than sticking to one value.
-bool DrawsFill(const TDrawRange& r, const std::function<TPotentials()>& draw) {
-  int u1Min = INT_MAX, u1Max = INT_MIN, u2Min = INT_MAX, u2Max = INT_MIN;
-  for (int i = 0; i < 3000; ++i) {
-    const TPotentials drawn = draw();
-    u1Min = std::min<int>(u1Min, drawn.u1), u1Max = std::max<int>(u1Max, drawn.u1);
-    u2Min = std::min<int>(u2Min, drawn.u2), u2Max = std::max<int>(u2Max, drawn.u2);
-  }
-  return u1Min >= r.u1From && u1Max <= r.u1To && u2Min >= r.u2From && u2Max <= r.u2To &&
-         u1Max - u1Min > (r.u1To - r.u1From) / 2 && u2Max - u2Min > (r.u2To - r.u2From) / 2;
-}
-
 }  // namespace
 
 class SetupEmulateTest : public QObject {
@@ -101,7 +63,6 @@ class SetupEmulateTest : public QObject {
   void eachButtonSendsItsMode();
   void probeCheckIsFollowedByReady();
   void measurementError();
-  void potentialsStayInTheirRanges();
   void chosenResultAndModeSetTheDrawnPotentials();
   void workResultReachesTheMainWindow();
   void shortcutShowsTheEmulatorBesideTheMainWindow();
@@ -139,22 +100,16 @@ void SetupEmulateTest::lineParameters_data() {
   QTest::addColumn<QString>("parity");
   QTest::addColumn<QString>("stopBits");
   QTest::addColumn<uint>("keptSpeed");
-  QTest::newRow("defaults") << "COMName=COM1\r\n"
-                            << "115200"
-                            << "нет"
-                            << "1" << 115200u;
-  QTest::newRow("even parity") << "COMParity=2\r\nCOMSpeed=921600\r\n"
-                               << "921600"
-                               << "чет"
-                               << "1" << 921600u;
-  QTest::newRow("odd parity, two stop bits") << "COMParity=1\r\nCOMStopBits=2\r\n"
-                                             << "115200"
-                                             << "нечет"
-                                             << "2" << 115200u;
-  QTest::newRow("speed not in the list") << "COMSpeed=12345\r\nCOMStopBits=1\r\n"
-                                         << ""
-                                         << "нет"
-                                         << "1,5" << 12345u;
+  const auto row = [](const char* name, const char* file, const char* speed, const char* parity,
+                      const char* stopBits, uint keptSpeed) {
+    QTest::newRow(name) << QString(file) << QString(speed) << QString(parity) << QString(stopBits)
+                        << keptSpeed;
+  };
+  row("defaults", "COMName=COM1\r\n", "115200", "нет", "1", 115200u);
+  row("even parity", "COMParity=2\r\nCOMSpeed=921600\r\n", "921600", "чет", "1", 921600u);
+  row("odd parity, two stop bits", "COMParity=1\r\nCOMStopBits=2\r\n", "115200", "нечет", "2",
+      115200u);
+  row("speed not in the list", "COMSpeed=12345\r\nCOMStopBits=1\r\n", "", "нет", "1,5", 12345u);
 }
 
 void SetupEmulateTest::lineParameters() {
@@ -322,20 +277,13 @@ void SetupEmulateTest::measurementError() {
   QCOMPARE(results, 0);
 }
 
-void SetupEmulateTest::potentialsStayInTheirRanges() {
-  std::mt19937 random(7);
-  for (const TDrawRange& r : kDrawRanges)
-    QVERIFY2(DrawsFill(r, [&] { return DrawPotentials(r.item, r.yellow, random); }),
-             qPrintable(QString("%1 %2").arg(r.item).arg(r.yellow)));
-}
-
 void SetupEmulateTest::chosenResultAndModeSetTheDrawnPotentials() {
   GuiHarness gui;
   gui.StartIdle();
   TEmulateForm& emulator = *gui.emulateForm;
   // The one result class whose potentials differ between the modes and spread over both.
-  for (const TDrawRange& r : kDrawRanges) {
-    if (r.item != 12) continue;
+  for (const TDrawRange& r : {TDrawRange{12, false, 1701, 1999, -2000, 1999},
+                              TDrawRange{12, true, 1201, 1999, -2000, 1999}}) {
     emulator.CurrentModeButton = r.yellow ? emulator.YModeButton : emulator.WModeButton;
     emulator.ResCB->setCurrentIndex(r.item);
     const auto shown = [&] {
@@ -383,10 +331,6 @@ void SetupEmulateTest::shortcutShowsTheEmulatorBesideTheMainWindow() {
   QVERIFY(gui.emulateForm->pos().x() > gui.mainForm->frameGeometry().right());
 }
 
-int main(int argc, char** argv) {
-  TKVZApplication app(argc, argv);
-  SetupEmulateTest test;
-  return QTest::qExec(&test, argc, argv);
-}
+KVZ_WINDOW_TEST_MAIN(SetupEmulateTest, false)
 
 #include "SetupEmulateTest.moc"

@@ -7,18 +7,15 @@
 #include "base/TextFile.h"
 #include "register/ProtocolRegister.h"
 #include "register/RegisterBackup.h"
+#include "tests/support/FilledProtocol.h"
 #include "tests/support/TempDir.h"
 
 namespace {
 
+// Long enough that a few hundred protocols fill many pages, each step copying one of them.
 TProtocolRecord Entry(std::int64_t number) {
-  TProtocolRecord entry;
-  entry.number = number;
-  entry.madeAt = "2026-12-09T10:00:00";
-  // Long enough that a few hundred protocols fill many pages, each step copying one of them.
-  entry.client = std::string(300, 'x') + std::to_string(number);
-  entry.pdfFile = "Протоколы/" + std::to_string(number) + ".pdf";
-  return entry;
+  return FilledProtocol(number, "2026-12-09T10:00:00",
+                        std::string(300, 'x') + std::to_string(number));
 }
 
 std::string JournalMode(const std::string& file) {

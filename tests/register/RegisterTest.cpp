@@ -10,34 +10,14 @@
 #include "base/TextFile.h"
 #include "register/ProtocolRegister.h"
 #include "register/TextFold.h"
+#include "tests/support/FilledProtocol.h"
+#include "tests/support/Rows.h"
 #include "tests/support/TempDir.h"
 
 namespace {
 
 using std::chrono::year_month_day;
 using namespace std::chrono_literals;
-
-TProtocolRecord Entry(std::int64_t number, const std::string& madeAt, const std::string& client) {
-  return {number,
-          madeAt,
-          "Тула",
-          "Иванов И.И.",
-          "Кольцо",
-          "Золото 585 пробы (14kt)",
-          1,
-          client,
-          "Паспорт",
-          "70 01 123456",
-          '\xfe',
-          "Повторите измерение",
-          -512,
-          300,
-          'y',
-          false,
-          "   не соответствует",
-          "Протоколы/" + std::to_string(number) + ".pdf",
-          "08.12.2026"};
-}
 
 std::vector<std::int64_t> Numbers(const std::vector<TProtocolRecord>& entries) {
   std::vector<std::int64_t> numbers;
@@ -72,18 +52,20 @@ struct RawConnection {
 TEST(RegisterTest, RecordedProtocolsSurviveReopening) {
   TempDir dir;
   const std::string file = dir.File("protocols.db");
-  const TProtocolRecord first = Entry(1500, "2013-01-19T12:00:00", "Петрова Анна");
-  TProtocolRecord second = Entry(348000, "2014-01-01T00:00:00", "Ёлкин Ю.");
-  second.resultCode = '3';
+  TProtocolRecord first = FilledProtocol(1500, "2013-01-19T12:00:00", "Петрова Анна");
+  first.resultCode = '\xfe';  // a Windows-1251 byte, and blanks that open a field
+  first.resultText = "Повторите измерение";
+  first.matches = false;
+  first.verdict = "   не соответствует";
+  TProtocolRecord second = FilledProtocol(348000, "2014-01-01T00:00:00", "Ёлкин Ю.");
   second.mode = 'w';
-  second.matches = true;
   {
     TProtocolRegister reg(file);
     EXPECT_EQ(reg.LastNumber(), std::nullopt);
     reg.Record(first);
     reg.Record(second);
     EXPECT_THROW(reg.Record(first), TRegisterError);
-    EXPECT_THROW(reg.Record(Entry(1, "19.01.2013 12:00", "")), TRegisterError);
+    EXPECT_THROW(reg.Record(FilledProtocol(1, "19.01.2013 12:00", "")), TRegisterError);
   }
   TProtocolRegister reg(file);
   EXPECT_EQ(reg.LastNumber(), 348000);
@@ -93,10 +75,10 @@ TEST(RegisterTest, RecordedProtocolsSurviveReopening) {
 TEST(RegisterTest, SearchMatchesShownColumnsIgnoringCaseWithinDays) {
   TempDir dir;
   TProtocolRegister reg(dir.File("protocols.db"));
-  reg.Record(Entry(100, "2026-11-30T23:59:59", "Петрова Анна"));
-  reg.Record(Entry(101, "2026-12-01T00:00:00", "ПЕТРОВ П.П."));
-  reg.Record(Entry(102, "2026-12-01T23:59:59", "Ёлкина Ю."));
-  TProtocolRecord smith = Entry(103, "2026-12-02T00:00:00", "Smith J.");
+  reg.Record(FilledProtocol(100, "2026-11-30T23:59:59", "Петрова Анна"));
+  reg.Record(FilledProtocol(101, "2026-12-01T00:00:00", "ПЕТРОВ П.П."));
+  reg.Record(FilledProtocol(102, "2026-12-01T23:59:59", "Ёлкина Ю."));
+  TProtocolRecord smith = FilledProtocol(103, "2026-12-02T00:00:00", "Smith J.");
   smith.item = "Цепь";
   smith.material = "Серебро до 800 пробы";
   reg.Record(smith);
@@ -149,13 +131,13 @@ TEST(RegisterTest, SearchMatchesShownColumnsIgnoringCaseWithinDays) {
 TEST(RegisterTest, UpgradeIndexesKeptProtocols) {
   TempDir dir;
   const std::string file = dir.File("protocols.db");
-  TProtocolRegister(file).Record(Entry(5, "2026-12-08T10:00:00", "Сёмина"));
+  TProtocolRegister(file).Record(FilledProtocol(5, "2026-12-08T10:00:00", "Сёмина"));
   RawConnection(file).Exec(
       "DROP TRIGGER protocols_search_insert; DROP TRIGGER protocols_search_delete;"
       "DROP TRIGGER protocols_search_update; DROP TABLE protocols_search; PRAGMA user_version = "
       "1;");
   TProtocolRegister reg(file);
-  reg.Record(Entry(6, "2026-12-08T10:01:00", "Семина"));
+  reg.Record(FilledProtocol(6, "2026-12-08T10:01:00", "Семина"));
   EXPECT_EQ(Paged(reg, {"СЕМИН", {}, {}}), (std::vector<std::int64_t>{6, 5}));
 }
 
@@ -185,7 +167,7 @@ TEST(RegisterTest, ForeignFilesAreInitialisedOrRefusedUnchanged) {
     const std::string before = dir.Read(std::filesystem::path(file).filename().string());
     try {
       TProtocolRegister reg(file);
-      reg.Record(Entry(7, "2026-12-08T10:00:00", "Петрова Анна"));
+      reg.Record(FilledProtocol(7, "2026-12-08T10:00:00", "Петрова Анна"));
       EXPECT_TRUE(before.empty()) << file;
       EXPECT_EQ(TProtocolRegister(file).LastNumber(), 7);
     } catch (const TRegisterError& e) {
@@ -204,7 +186,7 @@ TEST(RegisterTest, TornTransactionLeavesTheLastCommittedState) {
   TempDir dir;
   TempDir crashed;
   const std::string file = dir.File("protocols.db");
-  const TProtocolRecord kept = Entry(1, "2026-12-08T10:00:00", "Петрова Анна");
+  const TProtocolRecord kept = FilledProtocol(1, "2026-12-08T10:00:00", "Петрова Анна");
   TProtocolRegister reg(file);
   reg.Record(kept);
   const auto committedLog = std::filesystem::file_size(file + "-wal");
@@ -217,37 +199,43 @@ TEST(RegisterTest, TornTransactionLeavesTheLastCommittedState) {
   for (const char* suffix : {"", "-wal"})
     std::filesystem::copy_file(file + suffix, crashed.File("protocols.db") + suffix);
 
-  TProtocolRegister(crashed.File("protocols.db")).Record(Entry(2, kept.madeAt, "Ёлкин Ю."));
+  TProtocolRegister(crashed.File("protocols.db"))
+      .Record(FilledProtocol(2, kept.madeAt, "Ёлкин Ю."));
   const auto entries = TProtocolRegister(crashed.File("protocols.db")).Page({}, {}, 5);
   ASSERT_EQ(Numbers(entries), (std::vector<std::int64_t>{2, 1}));
   EXPECT_EQ(entries[1], kept);
 }
 
+struct HoldCase {
+  const char* name;
+  bool initialised;
+  const char* hold;
+};
+const HoldCase kHoldCases[] = {
+    {"NewFile", false, "BEGIN IMMEDIATE;"},
+    {"Write", true, "BEGIN IMMEDIATE; UPDATE protocols SET client = 'Сидоров С.С.';"}};
+class SecondInstanceTest : public testing::TestWithParam<HoldCase> {};
+
 // The first instance in the middle of its own start on a new file, and in the middle of a write.
-TEST(RegisterTest, SecondInstanceWaitsForTheFirstOne) {
-  const struct {
-    bool initialised;
-    const char* hold;
-  } cases[] = {{false, "BEGIN IMMEDIATE;"},
-               {true, "BEGIN IMMEDIATE; UPDATE protocols SET client = 'Сидоров С.С.';"}};
-  for (const auto& c : cases) {
-    TempDir dir;
-    const std::string file = dir.File("protocols.db");
-    if (c.initialised) TProtocolRegister(file).Record(Entry(1, "2026-12-08T10:00:00", ""));
-    RawConnection first(file);
-    first.Exec(c.hold);
-    std::atomic<bool> recorded{false};
-    std::thread second([&] {
-      EXPECT_NO_THROW(TProtocolRegister(file).Record(Entry(2, "2026-12-08T10:01:00", "")));
-      recorded = true;
-    });
-    std::this_thread::sleep_for(300ms);
-    EXPECT_FALSE(recorded) << c.hold;
-    first.Exec("COMMIT");
-    second.join();
-    EXPECT_EQ(TProtocolRegister(file).LastNumber(), 2) << c.hold;
-  }
+TEST_P(SecondInstanceTest, WaitsForTheFirstOne) {
+  const HoldCase& c = GetParam();
+  TempDir dir;
+  const std::string file = dir.File("protocols.db");
+  if (c.initialised) TProtocolRegister(file).Record(FilledProtocol(1, "2026-12-08T10:00:00", ""));
+  RawConnection first(file);
+  first.Exec(c.hold);
+  std::atomic<bool> recorded{false};
+  std::thread second([&] {
+    EXPECT_NO_THROW(TProtocolRegister(file).Record(FilledProtocol(2, "2026-12-08T10:01:00", "")));
+    recorded = true;
+  });
+  std::this_thread::sleep_for(300ms);
+  EXPECT_FALSE(recorded);
+  first.Exec("COMMIT");
+  second.join();
+  EXPECT_EQ(TProtocolRegister(file).LastNumber(), 2);
 }
+KVZ_ROWS(SecondInstanceTest, kHoldCases);
 
 }  // namespace
 
@@ -258,6 +246,7 @@ TEST(RegisterTest, CheckRunsBesideAWriter) {
   const std::atomic<bool> stop{false};
   TProtocolRegister reg(file);
   auto check = std::async(std::launch::async, [&] { return RegisterDamage(file, stop); });
-  for (int n = 1; n <= 50; ++n) reg.Record(Entry(n, "2026-12-08T10:00:00", "Петрова Анна"));
+  for (int n = 1; n <= 50; ++n)
+    reg.Record(FilledProtocol(n, "2026-12-08T10:00:00", "Петрова Анна"));
   EXPECT_EQ(check.get(), "");
 }

@@ -3,6 +3,7 @@
 #include "base/TextFile.h"
 #include "report/ReportError.h"
 #include "report/ReportFile.h"
+#include "report/SaveName.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -31,6 +32,8 @@ class ReportFileTest : public QObject {
   void loadTakesOnlyTheFieldsTheFileNames();
   void foreignFileIsRejected_data();
   void foreignFileIsRejected();
+  void saveNameGetsTheChosenKindsEnding_data();
+  void saveNameGetsTheChosenKindsEnding();
 
  private:
   TempDir dir_;
@@ -107,6 +110,25 @@ void ReportFileTest::foreignFileIsRejected() {
   }
   QCOMPARE(page.title, QString("Протокол №1"));  // untouched
   QCOMPARE(page.Field("A").text, QString("a"));
+}
+
+void ReportFileTest::saveNameGetsTheChosenKindsEnding_data() {
+  QTest::addColumn<QString>("name");
+  QTest::addColumn<bool>("protocolFile");
+  QTest::addColumn<QString>("saved");
+  QTest::newRow("bare, PDF") << "протокол" << false << "протокол.pdf";
+  QTest::newRow("bare, protocol file") << "протокол" << true << "протокол.kvzr";
+  QTest::newRow("PDF in capitals") << "протокол.PDF" << true << "протокол.PDF";
+  QTest::newRow("protocol file, mixed case") << "протокол.Kvzr" << false << "протокол.Kvzr";
+  QTest::newRow("another ending") << "протокол.txt" << false << "протокол.txt.pdf";
+  QTest::newRow("dot in the folder") << "v1.2/протокол" << true << "v1.2/протокол.kvzr";
+}
+
+void ReportFileTest::saveNameGetsTheChosenKindsEnding() {
+  QFETCH(QString, name);
+  QFETCH(bool, protocolFile);
+  QFETCH(QString, saved);
+  QCOMPARE(CompleteSaveName(name, protocolFile), saved);
 }
 
 QTEST_GUILESS_MAIN(ReportFileTest)

@@ -11,7 +11,6 @@
 
 #include "report/ReportFile.h"
 #include "report/ReportPreview.h"
-#include "report/SaveName.h"
 #include "tests/support/QtSupport.h"
 #include "tests/support/TempDir.h"
 #include "ui/MsgBox.h"
@@ -46,7 +45,6 @@ class ReportPreviewTest : public QObject {
   void zoomCommands();
   void saveWritesTheKindTheNameAsksFor_data();
   void saveWritesTheKindTheNameAsksFor();
-  void saveNameGetsTheChosenKindsEnding();
   void loadRestoresTextsAndCaption();
   void failuresAreShownAndThePreviewStaysOpen_data();
   void failuresAreShownAndThePreviewStaysOpen();
@@ -174,19 +172,6 @@ void ReportPreviewTest::saveWritesTheKindTheNameAsksFor() {
   QVERIFY(preview.SaveTo(file));
   QVERIFY(Start(file).startsWith(start));
   QCOMPARE(boxes_.size(), std::size_t(0));
-}
-
-void ReportPreviewTest::saveNameGetsTheChosenKindsEnding() {
-  const struct {
-    const char* name;
-    bool protocolFile;
-    const char* saved;
-  } rows[] = {
-      {"протокол", false, "протокол.pdf"},         {"протокол", true, "протокол.kvzr"},
-      {"протокол.PDF", true, "протокол.PDF"},      {"протокол.Kvzr", false, "протокол.Kvzr"},
-      {"протокол.txt", false, "протокол.txt.pdf"}, {"v1.2/протокол", true, "v1.2/протокол.kvzr"}};
-  for (const auto& row : rows)
-    QCOMPARE(CompleteSaveName(row.name, row.protocolFile), QString(row.saved));
 }
 
 void ReportPreviewTest::loadRestoresTextsAndCaption() {
