@@ -434,6 +434,10 @@ def pixels(shot: Path, colour: str) -> int:
                                    "info:")))
 
 
+class Interrupted(BaseException):
+    """Ctrl-C or SIGTERM: not an Exception, so that no check's handler takes it for a failure."""
+
+
 class Checks:
     """Named checks of a stage: a failure is reported at once with "FAILED:" and the stage goes
     on; the summary at the end lists every check, and its status is 1 if any failed."""
@@ -442,6 +446,7 @@ class Checks:
         self.stage_name = stage_name
         self.results: dict[str, list[str]] = {}
         self.current: str | None = None
+        self.cut_short: str | None = None
 
     @contextlib.contextmanager
     def named(self, name: str) -> Iterator[None]:
@@ -454,13 +459,15 @@ class Checks:
         except StageError as error:
             self.results[name].append(str(error))
             raise
+        except Interrupted:
+            self.cut_short = name
+            raise
         finally:
             self.current = None
 
     def fail(self, message: str) -> None:
         print(f"FAILED: {message}", file=sys.stderr, flush=True)
-        self.results[self.current or "set-up"] = [
-            *self.results.get(self.current or "set-up", []), message]
+        self.results.setdefault(self.current or "set-up", []).append(message)
 
     def require(self, ok: bool, message: str) -> bool:
         if not ok:
@@ -470,20 +477,28 @@ class Checks:
     def failed(self) -> bool:
         return any(self.results.values())
 
-    def summary(self) -> None:
+    def summary(self, status: int) -> None:
+        """Every check with its outcome, then the stage's verdict: a run cut short says so
+        rather than passing on the checks it reached."""
         step(f"{self.stage_name}: named checks")
         for name, failures in self.results.items():
-            print(f"  {'FAILED' if failures else 'ok    '}  {name}")
+            outcome = "FAILED" if failures else "cut" if name == self.cut_short else "ok"
+            print(f"  {outcome:6}  {name}")
         failed = sum(1 for failures in self.results.values() if failures)
-        if failed:
-            print(f"{self.stage_name}: {failed} of {len(self.results)} checks FAILED", flush=True)
+        if status == INTERRUPTED:
+            verdict = "interrupted"
+        elif failed:
+            verdict = f"{failed} of {len(self.results)} checks FAILED"
+        elif status != 0:
+            verdict = f"stopped with status {status}"
         else:
-            print(f"{self.stage_name}: all checks passed", flush=True)
+            verdict = "all checks passed"
+        print(f"{self.stage_name}: {verdict}", flush=True)
 
 
 def interrupted(signum: int, frame: FrameType | None) -> None:
-    """Ctrl-C and SIGTERM unwind the stage through its clean-up, then exit with 130."""
-    raise SystemExit(INTERRUPTED)
+    """Ctrl-C and SIGTERM unwind the stage through its clean-up."""
+    raise Interrupted
 
 
 def main(stage_name: str, body: Callable[[Checks], int]) -> int:
@@ -493,10 +508,12 @@ def main(stage_name: str, body: Callable[[Checks], int]) -> int:
         signal.signal(signum, interrupted)
     checks = Checks(stage_name)
     try:
-        return body(checks)
+        status = body(checks)
     except StageError as error:
         print(error, file=sys.stderr, flush=True)
-        return error.status
-    finally:
-        if checks.results:
-            checks.summary()
+        status = error.status
+    except Interrupted:
+        status = INTERRUPTED
+    if checks.results:
+        checks.summary(status)
+    return status
