@@ -61,27 +61,25 @@ def wait_for(seconds: float, condition: Callable[[], bool], interval: float = 0.
         time.sleep(interval)
 
 
-def run(command: Sequence[str | Path], *, cwd: Path | None = None,
-        output: Path | None = None) -> int:
+def run(command: Sequence[str | Path], *, output: Path | None = None) -> int:
     """Runs a command quietly and returns its exit status. Its output goes to a file or nowhere,
     never to a pipe read here: a Wine process may hand the pipe on to a service that outlives it,
     and the read would then wait for that service's end."""
     with open(output or os.devnull, "wb") as out:
-        return subprocess.run([str(c) for c in command], cwd=cwd, stdin=subprocess.DEVNULL,
+        return subprocess.run([str(c) for c in command], stdin=subprocess.DEVNULL,
                               stdout=out, stderr=subprocess.DEVNULL).returncode
 
 
-def must(command: Sequence[str | Path], *, cwd: Path | None = None,
-         output: Path | None = None) -> None:
+def must(command: Sequence[str | Path], *, output: Path | None = None) -> None:
     """Runs a command the stage cannot go on without; its exit status becomes the stage's."""
-    status = run(command, cwd=cwd, output=output)
+    status = run(command, output=output)
     if status != 0:
         raise StageError(f"{' '.join(str(c) for c in command)} exited with {status}", status)
 
 
-def run_visible(command: Sequence[str | Path], *, cwd: Path | None = None) -> None:
+def run_visible(command: Sequence[str | Path]) -> None:
     """A build step whose output belongs in the log, and whose failure ends the stage."""
-    status = subprocess.run([str(c) for c in command], cwd=cwd).returncode
+    status = subprocess.run([str(c) for c in command]).returncode
     if status != 0:
         raise StageError(f"{' '.join(str(c) for c in command)} exited with {status}", status)
 
@@ -335,9 +333,6 @@ class Simulator:
         self.stdin.write_line(line)
         if not wait_for(5, answered, 0.05) or "ok" not in answers:
             raise StageError(f"kvz03-sim {self.com}: '{line}' failed")
-
-    def send(self, line: str) -> None:
-        self.stdin.write_line(line)
 
     def close(self) -> None:
         self.stdin.close()
