@@ -28,6 +28,8 @@ packages=(
   xvfb xauth xdotool poppler-utils imagemagick
   # reading the window as a screen reader does (bench/search-answer.sh)
   at-spi2-core dbus-x11 python3-pyatspi
+  # the Wine stages (scripts/wine-tests.py, scripts/wine-smoke.py, bench/wine-startup.py)
+  python3
   # the Windows device link: cross compiler and Wine to run its tests
   g++-mingw-w64-x86-64-posix wine wine64
   # the Windows program: scripts/qt-windows.sh builds Qt from Debian's source package (fetched

@@ -17,7 +17,7 @@
 #include "tests/support/TempDir.h"
 #include "tests/support/WorkDirScope.h"
 
-// The Win32 serial line on real COM ports. The Wine stage (scripts/wine-tests.sh) maps COM ports
+// The Win32 serial line on real COM ports. The Wine stage (scripts/wine-tests.py) maps COM ports
 // to simulated detectors on Linux pseudo-terminals and names them in environment variables;
 // without them these tests skip. No other port is ever opened here.
 
@@ -53,7 +53,7 @@ class Win32LineTest : public testing::Test {
                                   {&vanishing, "KVZ_WINE_UNPLUG_PORT"},
                                   {&vanishingControl, "KVZ_WINE_UNPLUG_CONTROL"}}) {
       *port = PortFromEnvironment(variable);
-      if (port->empty()) GTEST_SKIP() << variable << " unset: run scripts/wine-tests.sh";
+      if (port->empty()) GTEST_SKIP() << variable << " unset: run scripts/wine-tests.py";
     }
   }
 

@@ -11,7 +11,7 @@
 
 // A simulated detector (kvz03-sim) driven through its stdin/stdout line protocol. On Linux the
 // test starts it as a child on a pseudo-terminal of its own. Under Wine it is borrowed for the
-// object's lifetime from the pool the Wine stage keeps running (scripts/wine-tests.sh), since no
+// object's lifetime from the pool the Wine stage keeps running (scripts/wine-tests.py), since no
 // pipe reaches a Linux child there: KVZ_WINE_SIM_POOL lists its COM ports and KVZ_WINE_SIM_DIR
 // holds each one's stdin (NAME.in) and stdout log (NAME.out); the borrowed one is reset to its
 // start state with the options a spawned one would take (--not-ready, --mode C, --id TEXT).

@@ -21,7 +21,7 @@ constexpr auto kPollPause = std::chrono::milliseconds(10);
 std::string Environment(const char* name) {
   const char* value = std::getenv(name);
   if (value == nullptr || *value == '\0')
-    throw std::runtime_error(std::string(name) + " unset: run scripts/wine-tests.sh");
+    throw std::runtime_error(std::string(name) + " unset: run scripts/wine-tests.py");
   return value;
 }
 
