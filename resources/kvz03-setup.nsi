@@ -243,9 +243,20 @@ Section "Uninstall"
   ${EndIf}
   Delete "$DESKTOP\${APP}.lnk"
   Delete "$SMPROGRAMS\${APP}.lnk"
-  Delete "$INSTDIR\Uninstall.exe"
   RMDir /r "$INSTDIR\manual"
-  ; Only when empty: whatever else is there is not ours to remove.
-  RMDir "$INSTDIR"
+  ; The uninstaller that started this copy of itself from the temporary folder may still be
+  ; ending, its file and so its folder still in use: a few tries over five seconds. The folder
+  ; goes only when empty: whatever else is there is not ours to remove.
+  StrCpy $0 0
+  ${Do}
+    Delete "$INSTDIR\Uninstall.exe"
+    RMDir "$INSTDIR"
+    IntOp $0 $0 + 1
+    ${IfNot} ${FileExists} "$INSTDIR\*.*"
+    ${OrIf} $0 >= 20
+      ${ExitDo}
+    ${EndIf}
+    Sleep 250
+  ${Loop}
   DeleteRegKey SHCTX "${UNINSTALL_KEY}"
 SectionEnd
