@@ -31,8 +31,7 @@ void FillAll(TPrintProtocolForm& form) {
   form.DocNo->setText("70 01 123456");
 }
 
-// Runs the dialog as the print button does, acting on it once it is up (by default filling it and
-// pressing OK); closes what it leaves up.
+// Runs the dialog as the print button does; act, by default filling it in and pressing OK, once up.
 void RunDialog(GuiHarness& gui, int resultIndex, std::function<void()> act = {}) {
   if (!act)
     act = [&gui] {
