@@ -28,8 +28,7 @@ class ExtractFrameTest : public testing::TestWithParam<ExtractCase> {};
 // As the listening loop does: noise that can never become part of a frame goes first.
 TEST_P(ExtractFrameTest, DropsNoiseAndCutsTheLastCompleteFrame) {
   const ExtractCase& c = GetParam();
-  TByteBuffer rx{};
-  TByteBuffer frame{};
+  TByteBuffer rx{}, frame{};
   frame.fill(0xAA);
   std::memcpy(rx.data(), c.received.data(), c.received.size());
   auto count = static_cast<std::uint32_t>(c.received.size());
@@ -64,8 +63,7 @@ KVZ_ROWS(ExtractFrameTest, kExtractCases);
 
 TEST(ExtractFrameTest, FrameSplitAcrossReadsIsDeliveredOnceComplete) {
   const std::string work("[$%]W\0\xf4\x01\x38\xff\x33y{#&}", 16);
-  TByteBuffer rx{};
-  TByteBuffer frame{};
+  TByteBuffer rx{}, frame{};
   std::uint32_t count = 0;
   for (std::size_t split : {1u, 5u, 12u, 15u}) {
     std::memcpy(rx.data(), work.data(), split);

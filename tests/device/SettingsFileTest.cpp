@@ -30,18 +30,13 @@ TEST_P(LoadPortParamsTest, ReadsFieldsWithFallbacks) {
   TStringList list;
   TMyComPortParams params{"junk", 1, 2, 3, 4};
   EXPECT_EQ(LoadPortParams(list, dir.File("kvzport.ini"), params), c.result);
-  EXPECT_EQ(params.PortName, c.expected.PortName);
-  EXPECT_EQ(params.BaudRate, c.expected.BaudRate);
-  EXPECT_EQ(params.ByteSize, c.expected.ByteSize);
-  EXPECT_EQ(params.Parity, c.expected.Parity);
-  EXPECT_EQ(params.StopBits, c.expected.StopBits);
+  EXPECT_EQ(params, c.expected);
 }
 
 const LoadCase kLoadCases[] = {
     {"MissingFile", std::nullopt, {"COM1", 115200, 8, 0, 0}, false},
     {"FullFile",
-     "COMName=COM3\r\nCOMSpeed=921600\r\nCOMByteSize=7\r\nCOMParity=2\r\n"
-     "COMStopBits=2\r\n",
+     "COMName=COM3\r\nCOMSpeed=921600\r\nCOMByteSize=7\r\nCOMParity=2\r\nCOMStopBits=2\r\n",
      {"COM3", 921600, 7, 2, 2},
      true},
     {"OnlyName", "COMName=COM7\r\n", {"COM7", 115200, 8, 0, 0}, true},
@@ -103,15 +98,9 @@ TEST_F(SettingsFileTest, UnwritableFolderShowsTheErrorAndKeepsTheOldFile) {
 
 TEST_F(SettingsFileTest, DeviceObjectDefaultsDependOnWhetherTheFileExists) {
   const WorkDirScope workDir(dir.Path());
-  {
-    TKVZDevice device;
-    EXPECT_EQ(device.PortParams, (TMyComPortParams{"COM1", 921600, 8, 0, 0}));
-  }
+  EXPECT_EQ(TKVZDevice().PortParams, (TMyComPortParams{"COM1", 921600, 8, 0, 0}));
   dir.Write("kvzport.ini", "COMName=COM7\r\n");
-  {
-    TKVZDevice device;
-    EXPECT_EQ(device.PortParams, (TMyComPortParams{"COM7", 115200, 8, 0, 0}));
-  }
+  EXPECT_EQ(TKVZDevice().PortParams, (TMyComPortParams{"COM7", 115200, 8, 0, 0}));
   EXPECT_TRUE(gui.messages.empty());
 }
 

@@ -111,17 +111,16 @@ TEST_F(TransportTest, OpenStopsAtTheFirstSuccessAndClosesAnOpenHandleFirst) {
 
 // Opens path as an unprivileged user would: as root, in a child that has given up root.
 TOpenError OpenAsUser(const std::string& path) {
-  if (geteuid() != 0) {
+  const auto open = [&path] {
     TOpenError error = TOpenError::None;
     OpenSerialLine(path, &error);
     return error;
-  }
+  };
+  if (geteuid() != 0) return open();
   const pid_t child = fork();
   if (child == 0) {
     if (setgid(65534) != 0 || setuid(65534) != 0) _exit(99);
-    TOpenError error = TOpenError::None;
-    OpenSerialLine(path, &error);
-    _exit(static_cast<int>(error));
+    _exit(static_cast<int>(open()));
   }
   int status = 0;
   waitpid(child, &status, 0);

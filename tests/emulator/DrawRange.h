@@ -1,7 +1,6 @@
 #pragma once
 
 #include <algorithm>
-#include <climits>
 #include <functional>
 
 #include "emulator/Potentials.h"
@@ -15,12 +14,12 @@ struct TDrawRange {
 
 // Whether many draws stay within the range and spread over it rather than sticking to one value.
 inline bool DrawsFill(const TDrawRange& r, const std::function<TPotentials()>& draw) {
-  int u1Min = INT_MAX, u1Max = INT_MIN, u2Min = INT_MAX, u2Max = INT_MIN;
+  TPotentials low = draw(), high = low;
   for (int i = 0; i < 3000; ++i) {
     const TPotentials drawn = draw();
-    u1Min = std::min<int>(u1Min, drawn.u1), u1Max = std::max<int>(u1Max, drawn.u1);
-    u2Min = std::min<int>(u2Min, drawn.u2), u2Max = std::max<int>(u2Max, drawn.u2);
+    low = {std::min(low.u1, drawn.u1), std::min(low.u2, drawn.u2)};
+    high = {std::max(high.u1, drawn.u1), std::max(high.u2, drawn.u2)};
   }
-  return u1Min >= r.u1From && u1Max <= r.u1To && u2Min >= r.u2From && u2Max <= r.u2To &&
-         u1Max - u1Min > (r.u1To - r.u1From) / 2 && u2Max - u2Min > (r.u2To - r.u2From) / 2;
+  return low.u1 >= r.u1From && high.u1 <= r.u1To && low.u2 >= r.u2From && high.u2 <= r.u2To &&
+         high.u1 - low.u1 > (r.u1To - r.u1From) / 2 && high.u2 - low.u2 > (r.u2To - r.u2From) / 2;
 }

@@ -82,16 +82,11 @@ void ArchiveTest::twoInstancesNeverShareANumberOrAPage() {
 void ArchiveTest::noFailureReplacesAPage_data() {
   QTest::addColumn<QString>("failure");
   QTest::addColumn<QString>("box");
-  QTest::newRow("newer register") << "newer"
-                                  << "более новой версией";
-  QTest::newRow("damaged register") << "damaged"
-                                    << "повреждён";
-  QTest::newRow("link at the register's log") << "log link"
-                                              << "protocols.db";
-  QTest::newRow("link at the page's name") << "page link"
-                                           << "";
-  QTest::newRow("link to nowhere at the page's name") << "dangling page link"
-                                                      << "";
+  QTest::newRow("newer register") << QString("newer") << QString("более новой версией");
+  QTest::newRow("damaged register") << QString("damaged") << QString("повреждён");
+  QTest::newRow("link at the register's log") << QString("log link") << QString("protocols.db");
+  QTest::newRow("link at the page's name") << QString("page link") << QString();
+  QTest::newRow("link to nowhere at the page's name") << QString("dangling page link") << QString();
 }
 
 // A second run in the same 86.4 seconds: the register cannot give it a number, or a link stands

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -67,6 +68,15 @@ class GuiHarness : public TQtGuiLink, public SimPortMap {
  private:
   FakePortList systemPorts_;
 };
+
+// The status line's indent before its text, and the ready lamp's colours.
+inline const QString kStagePrefix = "        ";
+inline const QColor kGreen(0, 255, 0), kRed(255, 0, 0);
+
+// Whether the widget is shown within its window.
+inline bool IsShown(const QWidget* w) {
+  return w->isVisibleTo(w->parentWidget());
+}
 
 // The main of a window suite: the program's own application object, with the program's fonts and
 // Qt's Russian texts where fonts is true, as KVZApp runs it.

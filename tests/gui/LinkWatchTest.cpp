@@ -10,18 +10,6 @@
 
 // The lost detector noticed and found again, through the whole program against simulated
 // detectors on pseudo-terminals.
-
-namespace {
-
-const QString kStagePrefix = "        ";
-const QColor kGreen(0, 255, 0), kRed(255, 0, 0);
-
-bool Shown(const QWidget* w) {
-  return w->isVisibleTo(w->parentWidget());
-}
-
-}  // namespace
-
 class LinkWatchTest : public QObject {
   Q_OBJECT
 
@@ -57,7 +45,7 @@ void LinkWatchTest::lostDetectorIsShownAndFoundAgainWithoutAClick() {
   // The result stays, greyed, with the time it was measured, and may still be printed.
   QCOMPARE(form.WorkResLabel->text(), verdict);
   QCOMPARE(form.WorkResLabel->palette().color(QPalette::WindowText), QColor(128, 128, 128));
-  QVERIFY(Shown(form.WRSmallLabel));
+  QVERIFY(IsShown(form.WRSmallLabel));
   QVERIFY(QRegularExpression("^Результат от \\d\\d:\\d\\d, связь потеряна$")
               .match(form.WRSmallLabel->text())
               .hasMatch());
@@ -71,7 +59,7 @@ void LinkWatchTest::lostDetectorIsShownAndFoundAgainWithoutAClick() {
   QTRY_COMPARE_WITH_TIMEOUT(form.ReadyShape->Color(), kGreen, 5000);
   QCOMPARE(form.StagePanel->text(), kStagePrefix + "Связь с прибором установлена.");
   QCOMPARE(form.Device().PortParams.PortName, std::string("ttyUSB7"));
-  QVERIFY(!Shown(form.WRSmallLabel));
+  QVERIFY(!IsShown(form.WRSmallLabel));
   QCOMPARE(gui.boxes.size(), std::size_t(1));
   QCOMPARE(silent.Receive(0), std::string());
 }

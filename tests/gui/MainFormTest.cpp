@@ -18,13 +18,6 @@
 
 namespace {
 
-const QString kStagePrefix = "        ";
-const QColor kGreen(0, 255, 0), kRed(255, 0, 0);
-
-bool Shown(const QWidget* w) {
-  return w->isVisibleTo(w->parentWidget());
-}
-
 // The first and last columns with ink of the widget drawn on its own over nothing.
 std::pair<int, int> InkSpan(QWidget& widget) {
   QImage image(widget.size(), QImage::Format_ARGB32);
@@ -35,6 +28,17 @@ std::pair<int, int> InkSpan(QWidget& widget) {
     for (int y = 0; y < image.height(); ++y)
       if (qAlpha(image.pixel(x, y)) != 0) span = {std::min(span.first, x), x};
   return span;
+}
+
+// The mode, and with a result code the measurement, as the listening loop hands them to the window.
+void Report(TMainForm& form, char mode, char code = '\0', int u1 = 0, int u2 = 0) {
+  TKVZDevice& device = form.Device();
+  device.Mode = mode;
+  device.ResultCode = code;
+  device.U1 = static_cast<std::int16_t>(u1);
+  device.U2 = static_cast<std::int16_t>(u2);
+  form.ShowMode(device);
+  if (code != '\0') form.WorkResultArrived(device);
 }
 
 }  // namespace
@@ -237,17 +241,16 @@ void MainFormTest::modeTexts() {
   GuiHarness gui;
   TMainForm& form = gui.StartIdle();
   form.CurrentMode = 'w';
-  form.Device().Mode = mode;
-  form.ShowMode(form.Device());
+  Report(form, mode);
   QCOMPARE(form.ModeLabel->text(), text);
   QCOMPARE(form.CurrentMode, currentMode);
   QCOMPARE(form.ShowMessTimer->isActive(), timer);
-  QCOMPARE(Shown(form.WorkResLabel), verdictArea);
+  QCOMPARE(IsShown(form.WorkResLabel), verdictArea);
   QCOMPARE(form.WorkResLabel->text(), QString());
   for (QLabel* label : {form.U1Label, form.DULabel1, form.DULabel2, form.U2Label, form.U1ValueLabel,
                         form.DUValueLabel, form.U2ValueLabel})
-    QCOMPARE(Shown(label), expertArea);
-  QVERIFY(!Shown(form.WRSmallLabel));
+    QCOMPARE(IsShown(label), expertArea);
+  QVERIFY(!IsShown(form.WRSmallLabel));
 }
 
 void MainFormTest::expertValues_data() {
@@ -261,10 +264,8 @@ void MainFormTest::expertValues_data() {
   QTest::newRow("second larger") << -5 << 7 << "12" << QString();
   QTest::newRow("extremes") << -32768 << 32767 << "65535" << QString();
   QTest::newRow("six characters each side") << -32768 << -12345 << "20423" << QString();
-  QTest::newRow("four digits in Arial") << 8888 << 4444 << "4444"
-                                        << "Arial";
-  QTest::newRow("five characters in Arial") << -1771 << 1234 << "3005"
-                                            << "Arial";
+  QTest::newRow("four digits in Arial") << 8888 << 4444 << "4444" << QString("Arial");
+  QTest::newRow("five characters in Arial") << -1771 << 1234 << "3005" << QString("Arial");
 }
 
 void MainFormTest::expertValues() {
@@ -274,61 +275,48 @@ void MainFormTest::expertValues() {
   QFETCH(QString, face);
   GuiHarness gui;
   TMainForm& form = gui.StartIdle();
-  for (QLabel* label : {form.U1ValueLabel, form.DUValueLabel, form.U2ValueLabel}) {
+  for (QLabel* label : {form.U1ValueLabel, form.DUValueLabel, form.U2ValueLabel})
     if (!face.isEmpty()) label->setFont(QFont(face));
-  }
-  TKVZDevice& device = form.Device();
-  device.Mode = 'e';
-  device.ResultCode = '3';
-  device.U1 = static_cast<std::int16_t>(u1);
-  device.U2 = static_cast<std::int16_t>(u2);
-  form.ShowMode(device);
-  form.WorkResultArrived(device);
+  Report(form, 'e', '3', u1, u2);
   QCOMPARE(form.U1ValueLabel->text(), QString::number(u1));
   QCOMPARE(form.U2ValueLabel->text(), QString::number(u2));
   QCOMPARE(form.DUValueLabel->text(), difference);
   // Centred in labels side by side, the values keep a clear gap between them in any face.
   for (const QLabel* label : {form.U1ValueLabel, form.DUValueLabel, form.U2ValueLabel})
     QVERIFY(QFontMetrics(label->font()).horizontalAdvance(label->text()) <= label->width() - 10);
-  QVERIFY(!Shown(form.WRSmallLabel));
-  QVERIFY(!Shown(form.WorkResLabel));
+  QVERIFY(!IsShown(form.WRSmallLabel));
+  QVERIFY(!IsShown(form.WorkResLabel));
 }
 
 void MainFormTest::transientStateReturnsToTheWorkingMode() {
   GuiHarness gui;
   TMainForm& form = gui.StartIdle();
-  TKVZDevice& device = form.Device();
-  device.Mode = 'w';
-  form.ShowMode(device);
-  device.Mode = 'r';
-  form.ShowMode(device);
+  Report(form, 'w');
+  Report(form, 'r');
   QCOMPARE(form.ModeLabel->text(), QString("Готов"));
   QCOMPARE(form.ShowMessTimer->interval(), 500);
   // A second transient state does not restart the pending return.
   const int remaining = form.ShowMessTimer->remainingTime();
   QTest::qWait(100);
-  device.Mode = 'x';
-  form.ShowMode(device);
+  Report(form, 'x');
   QVERIFY(form.ShowMessTimer->remainingTime() < remaining);
   QTRY_COMPARE_WITH_TIMEOUT(form.ModeLabel->text(), QString("Режим \"Ювелирный - белый сплав\""),
                             3000);
   QVERIFY(!form.ShowMessTimer->isActive());
-  QVERIFY(Shown(form.WorkResLabel));
+  QVERIFY(IsShown(form.WorkResLabel));
   QCOMPARE(form.WorkResLabel->text(), QString());
 }
 
 void MainFormTest::powerOffClearsTheWorkingMode() {
   GuiHarness gui;
   TMainForm& form = gui.StartIdle();
-  form.Device().Mode = 'e';
-  form.ShowMode(form.Device());
-  form.Device().Mode = 'f';
-  form.ShowMode(form.Device());
+  Report(form, 'e');
+  Report(form, 'f');
   QCOMPARE(form.CurrentMode, '\0');
   form.ShowMessTimerTimer();
   QCOMPARE(form.ModeLabel->text(), QString());
-  QVERIFY(!Shown(form.U1Label));
-  QVERIFY(!Shown(form.WorkResLabel));
+  QVERIFY(!IsShown(form.U1Label));
+  QVERIFY(!IsShown(form.WorkResLabel));
   QCOMPARE(form.Device().Mode.load(), '\0');
 }
 
@@ -351,11 +339,7 @@ void MainFormTest::resultIndex() {
   GuiHarness gui;
   TMainForm& form = gui.StartIdle();
   QVERIFY(!form.PrintButton->isEnabled());
-  TKVZDevice& device = form.Device();
-  device.Mode = 'y';
-  device.ResultCode = code;
-  form.ShowMode(device);
-  form.WorkResultArrived(device);
+  Report(form, 'y', code);
   QCOMPARE(form.LastResultIndex, index);
   QCOMPARE(form.WorkResLabel->text(), verdict);
   QVERIFY(form.PrintButton->isEnabled());
@@ -381,15 +365,9 @@ void MainFormTest::ctrlPOpensTheProtocolOnceThereIsAResult() {
 void MainFormTest::resultDuringTransientStateIsWiped() {
   GuiHarness gui;
   TMainForm& form = gui.StartIdle();
-  TKVZDevice& device = form.Device();
-  device.Mode = 'y';
-  form.ShowMode(device);
-  device.Mode = 'r';
-  form.ShowMode(device);
-  device.Mode = 'y';
-  device.ResultCode = '4';
-  form.ShowMode(device);
-  form.WorkResultArrived(device);
+  Report(form, 'y');
+  Report(form, 'r');
+  Report(form, 'y', '4');
   QCOMPARE(form.WorkResLabel->text(), QString("Золото 750 пробы (18kt)"));
   form.ShowMessTimerTimer();
   QCOMPARE(form.WorkResLabel->text(), QString());

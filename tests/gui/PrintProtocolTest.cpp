@@ -31,8 +31,13 @@ void FillAll(TPrintProtocolForm& form) {
   form.DocNo->setText("70 01 123456");
 }
 
-// Runs the dialog as the print button does, acting on it once it is up; closes what it leaves up.
-void RunDialog(GuiHarness& gui, int resultIndex, const std::function<void()>& act) {
+// Runs the dialog as the print button does; act, by default filling it in and pressing OK, once up.
+void RunDialog(GuiHarness& gui, int resultIndex, std::function<void()> act = {}) {
+  if (!act)
+    act = [&gui] {
+      FillAll(*gui.printProtocolForm);
+      gui.printProtocolForm->OkButton->click();
+    };
   RunModal([&] { gui.printProtocolForm->Execute(Measured(resultIndex)); }, act);
 }
 
@@ -61,13 +66,11 @@ void PrintProtocolTest::numbersNeverRepeatWithinARun() {
   GuiHarness gui;
   gui.StartIdle();
   TProtocolEntry entry;
-  gui.printForm->FillAndPreview(Measured(2), entry);
-  gui.now = gui.now.addSecs(30);
-  gui.printForm->FillAndPreview(Measured(2), entry);
-  gui.now = gui.now.addSecs(30);
-  gui.printForm->FillAndPreview(Measured(2), entry);
-  gui.now = gui.now.addDays(1);
-  gui.printForm->FillAndPreview(Measured(2), entry);
+  for (const QDateTime& now :
+       {gui.now, gui.now.addSecs(30), gui.now.addSecs(60), gui.now.addSecs(60).addDays(1)}) {
+    gui.now = now;
+    gui.printForm->FillAndPreview(Measured(2), entry);
+  }
   QStringList numbers;
   for (const TReportPage& page : gui.previews) numbers << page.title;
   QCOMPARE(numbers,
@@ -134,10 +137,7 @@ void PrintProtocolTest::filledPage() {
   GuiHarness gui;
   gui.now = QDateTime(QDate(2026, 12, 7), QTime(9, 15));
   gui.StartIdle();
-  RunDialog(gui, 2, [&] {
-    FillAll(*gui.printProtocolForm);
-    gui.printProtocolForm->OkButton->click();
-  });
+  RunDialog(gui, 2);
   QLocale::setDefault(QLocale::c());
   QCOMPARE(gui.previews.size(), std::size_t(1));
   const TReportPage& page = gui.previews[0];
@@ -155,10 +155,7 @@ void PrintProtocolTest::filledPage() {
   QCOMPARE(page.Field("FIO").place, TReportField::TPlace::FlushRightOnBand);
   QCOMPARE(page.Field("ResInd").text, QString("   соответствует"));
 
-  RunDialog(gui, 12, [&] {
-    FillAll(*gui.printProtocolForm);
-    gui.printProtocolForm->OkButton->click();
-  });
+  RunDialog(gui, 12);
   QCOMPARE(gui.previews.back().Field("ResInd").text, QString("   не соответствует"));
 }
 
@@ -168,7 +165,7 @@ void PrintProtocolTest::certifiesTheResultShownAtThePress() {
   gui.Bind("COM4", sim);
   gui.dir.Write("kvzport.ini", "COMName=COM4\r\n");
   TMainForm& form = gui.Start();
-  QTRY_COMPARE(form.ReadyShape->Color(), QColor(0, 255, 0));
+  QTRY_COMPARE(form.ReadyShape->Color(), kGreen);
   sim.Command("work 412 -35 3 e");
   QTRY_COMPARE(form.U1ValueLabel->text(), QString("412"));
   const QString shown = "Золото 585 пробы (14kt, стандарт)";
@@ -351,10 +348,7 @@ void PrintProtocolTest::unwritableFolderIsReportedAndTheProtocolStillMade() {
   GuiHarness gui;
   gui.StartIdle();
   const WorkDirScope gone(gui.dir.File("gone") + "/");
-  RunDialog(gui, 2, [&] {
-    FillAll(*gui.printProtocolForm);
-    gui.printProtocolForm->OkButton->click();
-  });
+  RunDialog(gui, 2);
   // Four history files, then the protocol's PDF and its register together.
   QCOMPARE(gui.boxes.size(), std::size_t(5));
   for (const MsgBox::TBox& box : gui.boxes) QCOMPARE(box.caption, QString("KVz - 03"));

@@ -29,22 +29,37 @@ bool RunSetup(GuiHarness& gui, const std::function<void(TSetupForm&)>& act) {
   return confirmed;
 }
 
-// Connects to a simulated detector and records the modes the device object reports, then lets
-// the main window show them as usual.
-void ListenAndRecord(GuiHarness& gui, SimProcess& sim, std::vector<char>& modes) {
-  gui.Bind("COM1", sim);
-  TMainForm& form = gui.Start();
-  QTRY_COMPARE(form.ReadyShape->Color(), QColor(0, 255, 0));
-  TKVZDevice& device = form.Device();
-  QVERIFY(device.StopListening());
-  device.OnMode = [&modes, &form](TKVZDevice& d) {
-    modes.push_back(d.Mode.load());
-    form.ShowMode(d);
-  };
-  device.StartListening();
-}
+// The windows connected to a simulated detector, recording the modes the device object reports
+// and letting the main window show them as usual.
+struct Listening {
+  Listening() {
+    gui.Bind("COM1", sim);
+    TMainForm& form = gui.Start();
+    QTRY_COMPARE(form.ReadyShape->Color(), kGreen);
+    TKVZDevice& device = form.Device();
+    QVERIFY(device.StopListening());
+    device.OnMode = [this, &form](TKVZDevice& d) {
+      modes.push_back(d.Mode.load());
+      form.ShowMode(d);
+    };
+    device.StartListening();
+  }
+  // Outlives the windows: modes still arrive while they close.
+  std::vector<char> modes;
+  SimProcess sim;
+  GuiHarness gui;
+};
+
+// A settings file, what the dialog shows of it and the speed it keeps.
+struct LineRow {
+  std::string file;
+  QString speed, parity, stopBits;
+  uint keptSpeed;
+};
 
 }  // namespace
+
+Q_DECLARE_METATYPE(LineRow)
 
 class SetupEmulateTest : public QObject {
   Q_OBJECT
@@ -95,40 +110,29 @@ void SetupEmulateTest::absentStoredPortStoresAnEmptyName() {
 }
 
 void SetupEmulateTest::lineParameters_data() {
-  QTest::addColumn<QString>("file");
-  QTest::addColumn<QString>("speed");
-  QTest::addColumn<QString>("parity");
-  QTest::addColumn<QString>("stopBits");
-  QTest::addColumn<uint>("keptSpeed");
-  const auto row = [](const char* name, const char* file, const char* speed, const char* parity,
-                      const char* stopBits, uint keptSpeed) {
-    QTest::newRow(name) << QString(file) << QString(speed) << QString(parity) << QString(stopBits)
-                        << keptSpeed;
-  };
-  row("defaults", "COMName=COM1\r\n", "115200", "нет", "1", 115200u);
-  row("even parity", "COMParity=2\r\nCOMSpeed=921600\r\n", "921600", "чет", "1", 921600u);
-  row("odd parity, two stop bits", "COMParity=1\r\nCOMStopBits=2\r\n", "115200", "нечет", "2",
-      115200u);
-  row("speed not in the list", "COMSpeed=12345\r\nCOMStopBits=1\r\n", "", "нет", "1,5", 12345u);
+  QTest::addColumn<LineRow>("line");
+  QTest::newRow("defaults") << LineRow{"COMName=COM1\r\n", "115200", "нет", "1", 115200u};
+  QTest::newRow("even parity") << LineRow{"COMParity=2\r\nCOMSpeed=921600\r\n", "921600", "чет",
+                                          "1", 921600u};
+  QTest::newRow("odd parity, two stop bits")
+      << LineRow{"COMParity=1\r\nCOMStopBits=2\r\n", "115200", "нечет", "2", 115200u};
+  QTest::newRow("speed not in the list")
+      << LineRow{"COMSpeed=12345\r\nCOMStopBits=1\r\n", "", "нет", "1,5", 12345u};
 }
 
 void SetupEmulateTest::lineParameters() {
-  QFETCH(QString, file);
-  QFETCH(QString, speed);
-  QFETCH(QString, parity);
-  QFETCH(QString, stopBits);
-  QFETCH(uint, keptSpeed);
+  QFETCH(LineRow, line);
   GuiHarness gui;
-  gui.dir.Write("kvzport.ini", file.toStdString());
+  gui.dir.Write("kvzport.ini", line.file);
   gui.StartIdle();
   QVERIFY(RunSetup(gui, [&](TSetupForm& form) {
-    QCOMPARE(form.COMSpeed->currentText(), speed);
-    QCOMPARE(form.COMParity->currentText(), parity);
-    QCOMPARE(form.COMStopBits->currentText(), stopBits);
+    QCOMPARE(form.COMSpeed->currentText(), line.speed);
+    QCOMPARE(form.COMParity->currentText(), line.parity);
+    QCOMPARE(form.COMStopBits->currentText(), line.stopBits);
     QCOMPARE(form.COMByteSize->currentText(), QString("8"));
     form.OkButton->click();
   }));
-  QCOMPARE(gui.mainForm->Device().PortParams.BaudRate, keptSpeed);
+  QCOMPARE(gui.mainForm->Device().PortParams.BaudRate, line.keptSpeed);
 }
 
 // Enter on anything but a button does nothing either; Tab passes the panel focused at first.
@@ -240,39 +244,31 @@ void SetupEmulateTest::eachButtonSendsItsMode_data() {
 void SetupEmulateTest::eachButtonSendsItsMode() {
   QFETCH(QString, button);
   QFETCH(char, mode);
-  // Outlives the windows: the modes after the first still arrive while they close.
-  std::vector<char> modes;
-  SimProcess sim;
-  GuiHarness gui;
-  ListenAndRecord(gui, sim, modes);
-  gui.emulateForm->findChild<QPushButton*>(button)->click();
-  QTRY_VERIFY(!modes.empty());
-  QCOMPARE(modes.front(), mode);
+  Listening on;
+  on.gui.emulateForm->findChild<QPushButton*>(button)->click();
+  QTRY_VERIFY(!on.modes.empty());
+  QCOMPARE(on.modes.front(), mode);
 }
 
 void SetupEmulateTest::probeCheckIsFollowedByReady() {
-  SimProcess sim;
-  GuiHarness gui;
-  std::vector<char> modes;
-  ListenAndRecord(gui, sim, modes);
+  Listening on;
+  GuiHarness& gui = on.gui;
   TEmulateForm& emulator = *gui.emulateForm;
   emulator.CModeButton->click();
   QCOMPARE(emulator.ProgressBar1->value(), 100);
-  QTRY_COMPARE(modes, (std::vector<char>{'c', 'r'}));
+  QTRY_COMPARE(on.modes, (std::vector<char>{'c', 'r'}));
   QCOMPARE(gui.mainForm->ModeLabel->text(), QString("Готов"));
   QTRY_COMPARE(gui.mainForm->ModeLabel->text(), QString("Режим \"Экспертный\""));
 }
 
 void SetupEmulateTest::measurementError() {
-  SimProcess sim;
-  GuiHarness gui;
-  std::vector<char> modes;
-  ListenAndRecord(gui, sim, modes);
+  Listening on;
+  GuiHarness& gui = on.gui;
   int results = 0;
   gui.mainForm->Device().OnWorkResult = [&results](TKVZDevice&) { ++results; };
   gui.emulateForm->ErrCB->setChecked(true);
   gui.emulateForm->WorkResultButton->click();
-  QTRY_COMPARE(modes, (std::vector<char>{'s', 'x'}));
+  QTRY_COMPARE(on.modes, (std::vector<char>{'s', 'x'}));
   QTest::qWait(50);
   QCOMPARE(results, 0);
 }
@@ -296,10 +292,8 @@ void SetupEmulateTest::chosenResultAndModeSetTheDrawnPotentials() {
 }
 
 void SetupEmulateTest::workResultReachesTheMainWindow() {
-  SimProcess sim;
-  GuiHarness gui;
-  std::vector<char> modes;
-  ListenAndRecord(gui, sim, modes);
+  Listening on;
+  GuiHarness& gui = on.gui;
   TEmulateForm& emulator = *gui.emulateForm;
   emulator.YModeButton->click();
   emulator.ResCB->setCurrentIndex(3);

@@ -34,68 +34,48 @@ class ProtocolPageTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void captionsStandWhereTheLayoutPutsThem_data();
-  void captionsStandWhereTheLayoutPutsThem();
-  void filledFieldsStandOnTheirLines_data();
-  void filledFieldsStandOnTheirLines();
+  void wordsStandWhereTheLayoutPutsThem_data();
+  void wordsStandWhereTheLayoutPutsThem();
   void titleLinesAreCentredAndSignatureFlushRight();
   void longEntriesAreSetSmallerNotCut();
 };
 
-void ProtocolPageTest::captionsStandWhereTheLayoutPutsThem_data() {
+void ProtocolPageTest::wordsStandWhereTheLayoutPutsThem_data() {
   QTest::addColumn<QString>("word");
   QTest::addColumn<double>("left");
-  QTest::addColumn<double>("top");
-  QTest::newRow("place") << "Место" << 0.0 << 29.6;
-  QTest::newRow("item") << "Изделие:" << 0.0 << 55.0;
-  QTest::newRow("material") << "Материал" << 0.0 << 64.6;
-  QTest::newRow("client") << "Сдатчик" << 0.0 << 92.1;
-  QTest::newRow("document") << "Документ:" << 0.0 << 112.2;
-  QTest::newRow("series") << "Серия" << 0.0 << 121.7;
-  QTest::newRow("conclusion") << "ЗАКЛЮЧЕНИЕ:" << 0.0 << 138.6;
-  QTest::newRow("operator") << "Измерения" << 27.5 << 168.3;
+  QTest::addColumn<double>("line");  // a caption's top; a filled-in field's bottom line
+  QTest::addColumn<bool>("field");
+  QTest::newRow("place caption") << "Место" << 0.0 << 29.6 << false;
+  QTest::newRow("item caption") << "Изделие:" << 0.0 << 55.0 << false;
+  QTest::newRow("material caption") << "Материал" << 0.0 << 64.6 << false;
+  QTest::newRow("client caption") << "Сдатчик" << 0.0 << 92.1 << false;
+  QTest::newRow("document caption") << "Документ:" << 0.0 << 112.2 << false;
+  QTest::newRow("series caption") << "Серия" << 0.0 << 121.7 << false;
+  QTest::newRow("conclusion caption") << "ЗАКЛЮЧЕНИЕ:" << 0.0 << 138.6 << false;
+  QTest::newRow("operator caption") << "Измерения" << 27.5 << 168.3 << false;
+  QTest::newRow("place") << "Тула" << 0.0 << 38.1 + 7.4 << true;
+  QTest::newRow("item") << "Кольцо" << 20.1 << 54.0 + 7.4 << true;
+  QTest::newRow("material") << "Золото" << 0.0 << 73.0 + 7.4 << true;
+  QTest::newRow("client") << "Сидоров" << 0.0 << 100.5 + 7.4 << true;
+  QTest::newRow("document") << "Паспорт" << 23.0 << 111.1 + 7.4 << true;
+  QTest::newRow("number") << "70" << 33.9 << 120.7 + 7.4 << true;
+  QTest::newRow("verdict") << "соответствует" << 40.2 << 137.6 + 7.7 << true;
 }
 
-void ProtocolPageTest::captionsStandWhereTheLayoutPutsThem() {
+void ProtocolPageTest::wordsStandWhereTheLayoutPutsThem() {
   QFETCH(QString, word);
   QFETCH(double, left);
-  QFETCH(double, top);
+  QFETCH(double, line);
+  QFETCH(bool, field);
   TempDir dir;
   const auto words = FilledProtocolWords(dir, FilledEntry("Сидоров Семён"));
   QVERIFY2(words.count(word) == 1, qPrintable(word + " is not text in the PDF"));
   const QRectF box = words.at(word);
-  QVERIFY2(qAbs(box.left() - (kBandLeft + left)) <= kTolerance,
-           qPrintable(QString::number(box.left())));
-  QVERIFY2(qAbs(box.top() - (kBandTop + top)) <= kTolerance,
-           qPrintable(QString::number(box.top())));
-}
-
-void ProtocolPageTest::filledFieldsStandOnTheirLines_data() {
-  QTest::addColumn<QString>("word");
-  QTest::addColumn<double>("left");
-  QTest::addColumn<double>("bottom");  // the field's bottom line
-  QTest::newRow("place") << "Тула" << 0.0 << 38.1 + 7.4;
-  QTest::newRow("item") << "Кольцо" << 20.1 << 54.0 + 7.4;
-  QTest::newRow("material") << "Золото" << 0.0 << 73.0 + 7.4;
-  QTest::newRow("client") << "Сидоров" << 0.0 << 100.5 + 7.4;
-  QTest::newRow("document") << "Паспорт" << 23.0 << 111.1 + 7.4;
-  QTest::newRow("number") << "70" << 33.9 << 120.7 + 7.4;
-  QTest::newRow("verdict") << "соответствует" << 40.2 << 137.6 + 7.7;
-}
-
-void ProtocolPageTest::filledFieldsStandOnTheirLines() {
-  QFETCH(QString, word);
-  QFETCH(double, left);
-  QFETCH(double, bottom);
-  TempDir dir;
-  const auto words = FilledProtocolWords(dir, FilledEntry("Сидоров Семён"));
-  QVERIFY2(words.count(word) == 1, qPrintable(word + " is not text in the PDF"));
-  const QRectF box = words.at(word);
+  const double indent = box.left() - (kBandLeft + left), onLine = field ? box.bottom() : box.top();
   // Three blanks open every filled-in field.
-  QVERIFY2(box.left() > kBandLeft + left + 2 && box.left() < kBandLeft + left + 6,
+  QVERIFY2(field ? indent > 2 && indent < 6 : qAbs(indent) <= kTolerance,
            qPrintable(QString::number(box.left())));
-  QVERIFY2(qAbs(box.bottom() - (kBandTop + bottom)) <= kTolerance,
-           qPrintable(QString::number(box.bottom())));
+  QVERIFY2(qAbs(onLine - (kBandTop + line)) <= kTolerance, qPrintable(QString::number(onLine)));
 }
 
 void ProtocolPageTest::titleLinesAreCentredAndSignatureFlushRight() {

@@ -12,11 +12,8 @@ namespace {
 TReportPage PageWith(const QString& a, const QString& b) {
   TReportPage page;
   page.title = "Протокол №1";
-  for (const auto& [name, text] : {std::pair{"A", a}, {"", QString("Подпись:")}, {"B", b}}) {
-    page.fields.emplace_back();
-    page.fields.back().name = name;
-    page.fields.back().text = text;
-  }
+  for (const auto& [name, text] : {std::pair{"A", a}, {"", QString("Подпись:")}, {"B", b}})
+    page.fields.push_back({.name = name, .text = text, .rect = {}});
   return page;
 }
 

@@ -18,13 +18,8 @@
 namespace {
 
 TReportPage SamplePage() {
-  TReportPage page;
-  page.title = "Протокол №4142706";
-  page.fields.emplace_back();
-  page.fields.back().name = "Client";
-  page.fields.back().text = "Иванова";
-  page.fields.back().rect = QRectF(20, 30, 120, 8);
-  return page;
+  return {.title = "Протокол №4142706",
+          .fields = {{.name = "Client", .text = "Иванова", .rect = QRectF(20, 30, 120, 8)}}};
 }
 
 QByteArray Start(const QString& file) {

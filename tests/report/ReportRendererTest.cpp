@@ -20,12 +20,7 @@ constexpr double kMmPerPoint = 25.4 / 72;
 constexpr double kLineEm = 0.891 + 0.216;
 
 TReportField Field(const QString& text, QRectF rect, double size, TPlace place = TPlace::AsGiven) {
-  TReportField field;
-  field.text = text;
-  field.rect = rect;
-  field.pointSize = size;
-  field.place = place;
-  return field;
+  return {.name = {}, .text = text, .rect = rect, .pointSize = size, .place = place};
 }
 
 // Like the protocol: a heading across the band, a number against its right edge, a filled-in
@@ -104,17 +99,13 @@ void ReportRendererTest::wordsStandWhereTheFieldsPutThem_data() {
   QTest::addColumn<double>("y");
   for (const char* out : {"PDF", "printer"}) {
     QTest::addRow("%s: centred on the band", out)
-        << out << "ПРОТОКОЛ"
-        << "ИСПЫТАНИЙ" << 22.0 << "centre" << 112.55 << false << 20.0;
+        << out << QString("ПРОТОКОЛ") << "ИСПЫТАНИЙ" << 22.0 << "centre" << 112.55 << false << 20.0;
     QTest::addRow("%s: flush right on the band", out)
-        << out << "№"
-        << "4521" << 14.0 << "right" << 195.1 << false << 34.0;
+        << out << QString("№") << "4521" << 14.0 << "right" << 195.1 << false << 34.0;
     QTest::addRow("%s: as given, on a bottom line", out)
-        << out << "Заказчик:"
-        << "Иванова" << 14.0 << "left" << 50.0 << true << 58.0;
+        << out << QString("Заказчик:") << "Иванова" << 14.0 << "left" << 50.0 << true << 58.0;
     QTest::addRow("%s: as given, wrapped", out)
-        << out << "Образец"
-        << "сплава" << 14.0 << "left" << 40.0 << false << 70.0;
+        << out << QString("Образец") << "сплава" << 14.0 << "left" << 40.0 << false << 70.0;
   }
 }
 

@@ -5,20 +5,19 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
-#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "tests/support/Rows.h"
 #include "tests/support/SimProcess.h"
 
 namespace {
@@ -76,19 +75,12 @@ class Port {
 };
 
 struct PollCase {
+  const char* name;
   std::vector<std::string> args;
   std::vector<std::string> commands;
   std::string request;
   Bytes reply;
 };
-
-void PrintTo(const PollCase& c, std::ostream* os) {
-  for (const auto& arg : c.args) *os << arg << ' ';
-  for (const auto& command : c.commands) *os << '[' << command << "] ";
-  *os << "poll ";
-  // Shown in test names, so control bytes and blanks are kept out of them.
-  for (const char b : c.request) *os << (std::isgraph(static_cast<unsigned char>(b)) ? b : '_');
-}
 
 class SimPolls : public testing::TestWithParam<PollCase> {};
 
@@ -102,25 +94,22 @@ TEST_P(SimPolls, AnswerMatchesConfiguredState) {
   EXPECT_EQ(port.Read(1, 100ms), "") << "nothing beyond the reply";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Replies, SimPolls,
-    testing::Values(PollCase{{}, {}, "V", Frame("KVZ03001")},
-                    PollCase{{"--id", "AB"}, {}, "V", Frame("AB      ")},
-                    PollCase{{}, {"id TOO-LONG-ID"}, "V", Frame("TOO-LONG")},
-                    PollCase{{}, {}, "R", Frame("1e")},
-                    PollCase{{"--not-ready", "--mode=c"}, {}, "R", Frame("0c")},
-                    PollCase{{}, {"ready 0", "state y"}, "R", Frame("0y")},
-                    PollCase{{}, {"mode w"}, "R", Frame("Mw") + Frame("1w")},
-                    PollCase{{}, {}, "x V\r\n?R", Frame("KVZ03001") + Frame("1e")}));
+const PollCase kPollCases[] = {
+    {"Identity", {}, {}, "V", Frame("KVZ03001")},
+    {"ShortIdentityPadded", {"--id", "AB"}, {}, "V", Frame("AB      ")},
+    {"LongIdentityCut", {}, {"id TOO-LONG-ID"}, "V", Frame("TOO-LONG")},
+    {"Ready", {}, {}, "R", Frame("1e")},
+    {"NotReadyOption", {"--not-ready", "--mode=c"}, {}, "R", Frame("0c")},
+    {"NotReadyCommand", {}, {"ready 0", "state y"}, "R", Frame("0y")},
+    {"ModeFrameFirst", {}, {"mode w"}, "R", Frame("Mw") + Frame("1w")},
+    {"UnknownBytesIgnored", {}, {}, "x V\r\n?R", Frame("KVZ03001") + Frame("1e")}};
+KVZ_ROWS(SimPolls, kPollCases);
 
 struct FrameCase {
+  const char* name;
   std::string command;
   Bytes bytes;
 };
-
-void PrintTo(const FrameCase& c, std::ostream* os) {
-  *os << c.command;
-}
 
 class SimFrames : public testing::TestWithParam<FrameCase> {};
 
@@ -131,15 +120,15 @@ TEST_P(SimFrames, CommandWritesExactBytes) {
   EXPECT_EQ(port.Read(GetParam().bytes.size() + 1, 300ms), GetParam().bytes);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Unsolicited, SimFrames,
-    testing::Values(
-        FrameCase{"mode s", Frame("Ms")}, FrameCase{"mode 0x70", Frame("Mp")},
-        FrameCase{"work 512 -300 7 y", Frame({'W', 0, 0x00, 0x02, 0xD4, 0xFE, '7', 'y'})},
-        FrameCase{"work -1 -32768 ю e", Frame({'W', 0, 0xFF, 0xFF, 0x00, 0x80, 0xFE, 'e'})},
-        FrameCase{"work 32767 0 я w", Frame({'W', 0, 0xFF, 0x7F, 0x00, 0x00, 0xFF, 'w'})},
-        FrameCase{"work 0 1 0x3b x", Frame({'W', 0, 0x00, 0x00, 0x01, 0x00, ';', 'x'})},
-        FrameCase{"raw 5b2425 5d 4d", "[$%]M"}));
+const FrameCase kFrameCases[] = {
+    {"Mode", "mode s", Frame("Ms")},
+    {"ModeInHex", "mode 0x70", Frame("Mp")},
+    {"Work", "work 512 -300 7 y", Frame({'W', 0, 0x00, 0x02, 0xD4, 0xFE, '7', 'y'})},
+    {"WorkRepeat", "work -1 -32768 ю e", Frame({'W', 0, 0xFF, 0xFF, 0x00, 0x80, 0xFE, 'e'})},
+    {"WorkNotPrecious", "work 32767 0 я w", Frame({'W', 0, 0xFF, 0x7F, 0x00, 0x00, 0xFF, 'w'})},
+    {"WorkCodeInHex", "work 0 1 0x3b x", Frame({'W', 0, 0x00, 0x00, 0x01, 0x00, ';', 'x'})},
+    {"Raw", "raw 5b2425 5d 4d", "[$%]M"}};
+KVZ_ROWS(SimFrames, kFrameCases);
 
 TEST(SimCommands, RejectsMalformedLines) {
   SimProcess sim;
