@@ -50,18 +50,12 @@ def prepare(stage: ws.Stage, native: Path) -> Path:
     ws.build_native_tool(native, "kvz03-sim", quiet=True)
     ws.step("virtual screen")
     ws.Screen(stage, "1280x800")
-    prefix = stage.work / "prefix"
-    ws.configure_wine(prefix, unset=["WAYLAND_DISPLAY", "QT_QPA_PLATFORM"])
-    ws.step(f"fresh Wine prefix {prefix}")
-    ws.create_prefix(prefix)
     # A Wine process kept alive holds the session open, as an operator's logged-in desktop does.
-    wine = stage.start_wine(prefix)
-    ws.must(["wine", "reg", "add", r"HKCU\Software\Wine", "/v", "Version", "/d", "win10", "/f"])
-    wine.remove_com_links()
+    wine = ws.fresh_session(stage)
     ws.step(f"simulated detector on {SIM_COM}")
     ws.start_simulator(stage, native / "kvz03-sim", SIM_COM, ["--demo"])
     wine.list_only_simulated_port(SIM_COM)
-    folder = prefix / "drive_c/KVZ"
+    folder = wine.prefix / "drive_c/KVZ"
     folder.mkdir(parents=True)
     shutil.copy(exe, folder)
     (folder / "kvzport.ini").write_bytes(f"COMName={SIM_COM}\r\n".encode())

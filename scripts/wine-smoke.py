@@ -182,26 +182,13 @@ def find_installer() -> Path:
 
 def prepare_prefix(stage: ws.Stage) -> ws.WineSession:
     """A fresh prefix at 120 dpi posing as Windows 10, with none of the machine's COM links."""
-    prefix = stage.work / "prefix"
-    ws.configure_wine(prefix, unset=["WAYLAND_DISPLAY", "QT_QPA_PLATFORM"])
-    ws.step(f"fresh Wine prefix {prefix} at 120 dpi")
-    ws.create_prefix(prefix)
     # The server reports a detector unplugged under it with a dump of its objects: kept out of
     # sight.
-    wine = stage.start_wine(prefix, server_log=stage.work / "wineserver.log")
-    # The first command returns once the session's services run: the device manager has laid
-    # out its COM links and the registry port list by then, and both are replaced below. Qt
-    # reads the dots per inch at start.
+    wine = ws.fresh_session(stage, server_log=stage.work / "wineserver.log")
+    # Qt reads the dots per inch at start.
     ws.must(["wine", "reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t",
              "REG_DWORD", "/d", "120", "/f"])
-    set_windows_version("win10")
-    wine.remove_com_links()
     return wine
-
-
-def set_windows_version(version: str) -> None:
-    """Debian's Wine poses as Windows 7 by default, which the installer refuses."""
-    ws.must(["wine", "reg", "add", r"HKCU\Software\Wine", "/v", "Version", "/d", version, "/f"])
 
 
 def start_detector(stage: ws.Stage, wine: ws.WineSession, sim: Path) -> ws.Simulator:
@@ -439,7 +426,7 @@ def check_user_copy_upgrade_and_uninstall(s: Smoke, user: UserCopy) -> None:
 def check_windows_7_refused(s: Smoke) -> None:
     """On Windows 7 the installer exits with 4 and installs nothing."""
     ws.step("Windows 7")
-    set_windows_version("win7")
+    ws.set_windows_version("win7")
     status = s.wine_status(s.setup, "/S")
     print(f"the installer on Windows 7: exit code {status}", flush=True)
     s.checks.require(status == 4 and not s.program.exists(),

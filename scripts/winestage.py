@@ -192,6 +192,26 @@ def create_prefix(prefix: Path) -> None:
     must(["wineserver", "--wait"])
 
 
+def set_windows_version(version: str) -> None:
+    """Debian's Wine poses as Windows 7 by default, which the installer refuses."""
+    must(["wine", "reg", "add", r"HKCU\Software\Wine", "/v", "Version", "/d", version, "/f"])
+
+
+def fresh_session(stage: Stage, *, server_log: Path | None = None) -> WineSession:
+    """A fresh prefix in the stage's folder posing as Windows 10, its session held open, with
+    none of the machine's COM links."""
+    prefix = stage.work / "prefix"
+    configure_wine(prefix, unset=["WAYLAND_DISPLAY", "QT_QPA_PLATFORM"])
+    step(f"fresh Wine prefix {prefix}")
+    create_prefix(prefix)
+    wine = stage.start_wine(prefix, server_log=server_log)
+    # The first command returns once the session's services run: the device manager has laid out
+    # its COM links and the registry port list by then, and the links are replaced below.
+    set_windows_version("win10")
+    wine.remove_com_links()
+    return wine
+
+
 class WineSession:
     """The prefix's Wine server, started here with a persistence of five seconds, and one Wine
     process (`cmd /c pause` on a named pipe that never delivers) holding the session open to
